@@ -1,0 +1,31 @@
+#include "app/messagebox.h"
+
+#include <QApplication>
+#include <QLoggingCategory>
+#include <QMessageBox>
+
+Q_LOGGING_CATEGORY(lcMessages, "tervex.messages")
+
+namespace messagebox {
+namespace {
+Answerer& answerer() {
+    static Answerer a;
+    return a;
+}
+
+void open(const QString& text, QMessageBox::Icon icon, QWidget* parent) {
+    qCInfo(lcMessages) << text;
+    if (answerer()) {
+        answerer()(text);
+        return;
+    }
+    QMessageBox box(icon, QString(), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+}  // namespace
+
+void Show(const QString& text, QWidget* parent) { open(text, QMessageBox::NoIcon, parent); }
+void ShowError(const QString& text, QWidget* parent) { open(text, QMessageBox::Critical, parent); }
+void SetAnswerer(Answerer a) { answerer() = std::move(a); }
+
+}  // namespace messagebox

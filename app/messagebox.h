@@ -1,0 +1,19 @@
+#pragma once
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+// Every operator message goes through here: a modal box with one OK button and no caption of
+// the program's own. Tests install an answerer so that nothing blocks.
+namespace messagebox {
+
+using Answerer = std::function<void(const QString& text)>;
+
+void Show(const QString& text, QWidget* parent = nullptr);
+// The toolkit-level error report of a handler that could not finish.
+void ShowError(const QString& text, QWidget* parent = nullptr);
+// With an answerer installed, Show and ShowError call it instead of opening a box.
+void SetAnswerer(Answerer answerer);
+
+}  // namespace messagebox

@@ -1,0 +1,152 @@
+#include "link/qtserialport.h"
+
+#include <QFileInfo>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcPort, "tervex.port")
+
+namespace {
+
+QSerialPort::Parity toQtParity(int parity) {
+    switch (parity) {
+        case 1: return QSerialPort::OddParity;
+        case 2: return QSerialPort::EvenParity;
+        default: return QSerialPort::NoParity;
+    }
+}
+
+}  // namespace
+
+QtSerialPort::QtSerialPort(std::function<QString(int)> pathOverride, QObject* parent)
+    : SerialPort(parent), pathOverride_(std::move(pathOverride)) {
+    connect(&port_, &QSerialPort::readyRead, this,
+            [this] { emit triggerAvail(int(port_.bytesAvailable())); });
+}
+
+QString QtSerialPort::devicePath() const { return ComDevicePath(comNumber_, pathOverride_); }
+
+void QtSerialPort::fail(const QString& what) {
+    QString reason = port_.errorString();
+    if (port_.error() == QSerialPort::PermissionError) {
+        reason += QStringLiteral(
+            ". Нет прав на устройство: добавьте пользователя в группу dialout и войдите заново");
+    } else if (port_.error() == QSerialPort::DeviceNotFoundError) {
+        reason += QStringLiteral(". Устройство не найдено");
+    }
+    error_ = QStringLiteral("COM%1 (%2): %3: %4").arg(comNumber_).arg(devicePath(), what, reason);
+    qCWarning(lcPort) << error_;
+}
+
+bool QtSerialPort::ensureOpen() {
+    if (port_.isOpen()) return true;
+    if (comNumber_ <= 0) {
+        error_ = QStringLiteral("Порт не выбран");
+        return false;
+    }
+    port_.setPortName(QFileInfo(devicePath()).canonicalFilePath().isEmpty()
+                          ? devicePath()
+                          : QFileInfo(devicePath()).canonicalFilePath());
+    port_.setBaudRate(baud_);
+    port_.setParity(toQtParity(parity_));
+    port_.setDataBits(QSerialPort::DataBits(dataBits_));
+    port_.setStopBits(stopBits_ == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        fail(QStringLiteral("не удалось открыть порт"));
+        return false;
+    }
+    // Settings are applied again on the open device, where a refusal becomes visible.
+    if (!port_.setBaudRate(baud_) || !port_.setParity(toQtParity(parity_)) ||
+        !port_.setDataBits(QSerialPort::DataBits(dataBits_))) {
+        fail(QStringLiteral("порт не принял настройки"));
+        port_.close();
+        return false;
+    }
+    qCInfo(lcPort) << "opened" << port_.portName() << baud_ << parity_;
+    return true;
+}
+
+bool QtSerialPort::applySetting(bool ok, const QString& what) {
+    if (ok) return true;
+    fail(what);
+    return false;
+}
+
+bool QtSerialPort::setComNumber(int n) {
+    if (n == comNumber_) return true;
+    const bool wasOpen = port_.isOpen();
+    if (wasOpen) port_.close();
+    comNumber_ = n;
+    if (!wasOpen || n == 0) return true;
+    return ensureOpen();
+}
+
+bool QtSerialPort::setBaud(int baud) {
+    baud_ = baud;
+    if (!port_.isOpen()) return true;
+    return applySetting(port_.setBaudRate(baud), QStringLiteral("скорость %1 не установлена").arg(baud));
+}
+
+bool QtSerialPort::setParity(int parity) {
+    parity_ = parity;
+    if (!port_.isOpen()) return true;
+    return applySetting(port_.setParity(toQtParity(parity)),
+                        QStringLiteral("контроль четности не установлен"));
+}
+
+bool QtSerialPort::setDataBits(int bits) {
+    dataBits_ = bits;
+    if (!port_.isOpen()) return true;
+    return applySetting(port_.setDataBits(QSerialPort::DataBits(bits)),
+                        QStringLiteral("число бит данных не установлено"));
+}
+
+bool QtSerialPort::setStopBits(int bits) {
+    stopBits_ = bits;
+    if (!port_.isOpen()) return true;
+    return applySetting(port_.setStopBits(bits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop),
+                        QStringLiteral("число стоп-бит не установлено"));
+}
+
+// Every block this program queues is a whole frame that must go out complete, so there is
+// never a partial frame to drop; the operation only makes sure the port is usable.
+bool QtSerialPort::flushOutBuffer() { return ensureOpen(); }
+
+bool QtSerialPort::putBlock(const quint8* data, int length) {
+    if (!ensureOpen()) return false;
+    const qint64 written = port_.write(reinterpret_cast<const char*>(data), length);
+    if (written != length) {
+        fail(QStringLiteral("ошибка передачи"));
+        return false;
+    }
+    return true;
+}
+
+bool QtSerialPort::flushInBuffer() {
+    if (!ensureOpen()) return false;
+    port_.clear(QSerialPort::Input);
+    // Bytes already taken into the device object are dropped too.
+    port_.readAll();
+    return true;
+}
+
+int QtSerialPort::inBuffUsed() {
+    if (!ensureOpen()) return 0;
+    return int(port_.bytesAvailable());
+}
+
+int QtSerialPort::peekChar(int n) {
+    if (n < 1 || !ensureOpen()) return -1;
+    const QByteArray head = port_.peek(n);
+    if (head.size() < n) return -1;
+    return quint8(head.at(n - 1));
+}
+
+bool QtSerialPort::getBlock(quint8* buffer, int count) {
+    if (!ensureOpen()) return false;
+    if (port_.bytesAvailable() < count) {
+        error_ = QStringLiteral("нет %1 байт во входном буфере").arg(count);
+        return false;
+    }
+    return port_.read(reinterpret_cast<char*>(buffer), count) == count;
+}

@@ -1,0 +1,1 @@
+#include "measure/measuredvaluespage.h"
