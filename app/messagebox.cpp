@@ -24,8 +24,14 @@ void open(const QString& text, QMessageBox::Icon icon, QWidget* parent) {
 }
 }  // namespace
 
-void Show(const QString& text, QWidget* parent) { open(text, QMessageBox::NoIcon, parent); }
-void ShowError(const QString& text, QWidget* parent) { open(text, QMessageBox::Critical, parent); }
-void SetAnswerer(Answerer a) { answerer() = std::move(a); }
+void Show(const QString& text, QWidget* parent) {
+    open(text, QMessageBox::NoIcon, parent);
+}
+void ShowError(const QString& text, QWidget* parent) {
+    open(text, QMessageBox::Critical, parent);
+}
+void SetAnswerer(Answerer a) {
+    answerer() = std::move(a);
+}
 
 }  // namespace messagebox

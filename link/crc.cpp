@@ -15,7 +15,8 @@ constexpr CrcTables MakeTables() {
     CrcTables t;
     for (int i = 0; i < 256; ++i) {
         quint16 r = quint16(i);
-        for (int bit = 0; bit < 8; ++bit) r = (r & 1) ? quint16((r >> 1) ^ 0xA001) : quint16(r >> 1);
+        for (int bit = 0; bit < 8; ++bit)
+            r = (r & 1) ? quint16((r >> 1) ^ 0xA001) : quint16(r >> 1);
         t.low[i] = quint8(r & 0xFF);
         t.high[i] = quint8(r >> 8);
     }

@@ -21,12 +21,14 @@ QString hex(const quint8* data, int length) {
 LinkEngine::LinkEngine(SerialPort* port, Clock* clock, LinkHooks* hooks, QObject* parent)
     : QObject(parent), port_(port), clock_(clock), hooks_(hooks) {
     static LinkHooks noHooks;
-    if (!hooks_) hooks_ = &noHooks;
+    if (!hooks_)
+        hooks_ = &noHooks;
     timerWaitAnsw_ = clock_->createTimer(this);
     timerWaitAnsw_->setInterval(kReplyTimeoutMs);
     timerSetAuto_ = clock_->createTimer(this);
     timerSetAuto_->setInterval(500);
-    for (int code = 0; code < kRequestCodeCount; ++code) prepared_[code] = PreparedRecord(code);
+    for (int code = 0; code < kRequestCodeCount; ++code)
+        prepared_[code] = PreparedRecord(code);
     currentRequest_ = &prepared_[24];
     lamp3_.setLit(false);
     connect(timerWaitAnsw_, &LinkTimer::timeout, this, &LinkEngine::TimerWaitAnswTimer);
@@ -35,7 +37,8 @@ LinkEngine::LinkEngine(SerialPort* port, Clock* clock, LinkHooks* hooks, QObject
 }
 
 void LinkEngine::setReplyHandler(int code, ReplyHandler handler) {
-    if (code >= 0 && code < kRequestCodeCount) handlers_[code] = std::move(handler);
+    if (code >= 0 && code < kRequestCodeCount)
+        handlers_[code] = std::move(handler);
 }
 
 std::optional<quint8> LinkEngine::setupSlave() {
@@ -66,9 +69,11 @@ bool LinkEngine::transmit(quint8 code, const quint8* frame, int length, quint16 
     }
     qCDebug(lcFrames) << "tx" << hex(requestFrame_.data(), length);
     replyLength_ = replyLength;
-    if (stampBeforeArming) sendTime_ = clock_->nowMs();
+    if (stampBeforeArming)
+        sendTime_ = clock_->nowMs();
     timerWaitAnsw_->setEnabled(true);
-    if (stampAfterArming) sendTime_ = clock_->nowMs();
+    if (stampAfterArming)
+        sendTime_ = clock_->nowMs();
     awaitingReply_ = true;
     return true;
 }
@@ -76,7 +81,8 @@ bool LinkEngine::transmit(quint8 code, const quint8* frame, int length, quint16 
 bool LinkEngine::SendInquiry(const RequestRecord& r) {
     int n = frames::BuildRead(requestFrame_.data(), quint8(r.SlaveAddress), r.StartRegister,
                               r.RegisterCount);
-    if (!transmit(r.Code, requestFrame_.data(), n, r.ReplyLength, false, true)) return false;
+    if (!transmit(r.Code, requestFrame_.data(), n, r.ReplyLength, false, true))
+        return false;
     hooks_->pollingTimerStep();
     ++stats_.total;
     hooks_->counterChanged(LinkCounter::Total);
@@ -85,7 +91,8 @@ bool LinkEngine::SendInquiry(const RequestRecord& r) {
 
 bool LinkEngine::SendInquiryTuning(const RequestRecord& r) {
     std::optional<quint8> slave = setupSlave();
-    if (!slave) return false;
+    if (!slave)
+        return false;
     int n = frames::BuildRead(requestFrame_.data(), *slave, r.StartRegister, r.RegisterCount);
     return transmit(r.Code, requestFrame_.data(), n, r.ReplyLength, false, false);
 }
@@ -98,7 +105,8 @@ bool LinkEngine::SendInquiryWrite06(const RequestRecord& r) {
 
 bool LinkEngine::SendInquiryWrite16(const RequestRecord& r) {
     std::optional<quint8> slave = setupSlave();
-    if (!slave) return false;
+    if (!slave)
+        return false;
     int n = frames::BuildWriteLong(requestFrame_.data(), *slave, r.StartRegister, r.RegisterCount,
                                    r.LongValue);
     return transmit(r.Code, requestFrame_.data(), n, frames::kWriteReplyLength, false, false);
@@ -106,7 +114,8 @@ bool LinkEngine::SendInquiryWrite16(const RequestRecord& r) {
 
 bool LinkEngine::SendInquiryWriteBlock(const RequestRecord& r) {
     std::optional<quint8> slave = setupSlave();
-    if (!slave) return false;
+    if (!slave)
+        return false;
     quint16 count = std::min<quint16>(r.RegisterCount, frames::kMaxBlockWords);
     static const quint16 kNoWords[frames::kMaxBlockWords] = {};
     int n = frames::BuildWriteBlock(requestFrame_.data(), *slave, r.StartRegister,
@@ -115,13 +124,16 @@ bool LinkEngine::SendInquiryWriteBlock(const RequestRecord& r) {
 }
 
 bool LinkEngine::SendOwnFrame(const quint8* frame, int length, quint8 code, quint16 replyLength) {
-    if (length <= 0 || length > int(requestFrame_.size())) return false;
+    if (length <= 0 || length > int(requestFrame_.size()))
+        return false;
     return transmit(code, frame, length, replyLength, false, false);
 }
 
 void LinkEngine::raiseProcedureFailures() {
-    if (MetrologyActive) ++ProcedureFailures;
-    if (CurrentOutputActive) ++ProcedureFailures;
+    if (MetrologyActive)
+        ++ProcedureFailures;
+    if (CurrentOutputActive)
+        ++ProcedureFailures;
 }
 
 void LinkEngine::countChecksumError() {
@@ -145,9 +157,11 @@ void LinkEngine::ComPortTriggerAvail(int count) {
     }
     if (awaitingReply_ && count > 4) {
         int function = port_->peekChar(2);
-        if (function >= 0 && (function & 0x80)) replyLength_ = frames::kExceptionReplyLength;
+        if (function >= 0 && (function & 0x80))
+            replyLength_ = frames::kExceptionReplyLength;
     }
-    if (!awaitingReply_ || port_->inBuffUsed() < replyLength_) return;
+    if (!awaitingReply_ || port_->inBuffUsed() < replyLength_)
+        return;
 
     hooks_->replyArrived();
 
@@ -156,7 +170,8 @@ void LinkEngine::ComPortTriggerAvail(int count) {
     const bool overflow = count > kReplyBufferSize;
     const int length = std::clamp(count, 0, kReplyBufferSize);
     bool readOk = port_->getBlock(replyBuffer_.data(), length);
-    if (!readOk) hooks_->showMessage(QString::fromUtf8(linktext::kReceiveError));
+    if (!readOk)
+        hooks_->showMessage(QString::fromUtf8(linktext::kReceiveError));
     qCDebug(lcFrames) << "rx" << hex(replyBuffer_.data(), length);
 
     // A failed read leaves an earlier reply in the buffer; judging that one again would show
@@ -184,7 +199,8 @@ void LinkEngine::ComPortTriggerAvail(int count) {
     }
 
     const int code = outstandingCode_;
-    if (code < kRequestCodeCount && handlers_[code]) handlers_[code](replyBuffer_.data(), length);
+    if (code < kRequestCodeCount && handlers_[code])
+        handlers_[code](replyBuffer_.data(), length);
     ProcedureFailures = 0;
     hooks_->showReplyTime();
     hooks_->showStatus(QString::fromUtf8(linktext::kSuccess));
@@ -195,7 +211,8 @@ void LinkEngine::ComPortTriggerAvail(int count) {
 }
 
 void LinkEngine::handleException() {
-    if (!CalibrationWritePending) currentRequest_ = &prepared_[24];
+    if (!CalibrationWritePending)
+        currentRequest_ = &prepared_[24];
     CalibrationWritePending = false;
     hooks_->setCalibrationInputsEnabled(true);
     hooks_->setRatioGroupEnabled(true);
@@ -204,7 +221,8 @@ void LinkEngine::handleException() {
     const quint8 exceptionCode = replyBuffer_[2];
     qCInfo(lcLink) << "exception reply, code" << exceptionCode;
     QString text = ExceptionReplyText(exceptionCode);
-    if (!text.isEmpty()) hooks_->showMessage(text);
+    if (!text.isEmpty())
+        hooks_->showMessage(text);
 }
 
 void LinkEngine::TimerWaitAnswTimer() {
@@ -221,7 +239,8 @@ void LinkEngine::TimerWaitAnswTimer() {
     lamp3_.setLit(false);
     CalibrationWritePending = false;
     hooks_->setCalibrationInputsEnabled(true);
-    if (!MetrologyActive) hooks_->setRatioGroupEnabled(true);
+    if (!MetrologyActive)
+        hooks_->setRatioGroupEnabled(true);
     hooks_->hideSchemeProgress();
 }
 

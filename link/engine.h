@@ -25,7 +25,7 @@ enum class LinkCounter { Total, Unanswered, CrcErrors };
 // What the link needs from the rest of the window. Every call has a do-nothing default so
 // that the owner of each piece supplies it when it exists.
 class LinkHooks {
-public:
+  public:
     virtual ~LinkHooks() = default;
     // Address typed in the setup page's logical-number field; nullopt when it is not a number.
     virtual std::optional<int> setupAddress() { return 1; }
@@ -59,7 +59,7 @@ public:
 // sequencing timer that repeats the current request of a running procedure.
 class LinkEngine : public QObject {
     Q_OBJECT
-public:
+  public:
     static constexpr int kReplyBufferSize = 4096;
     static constexpr int kReplyTimeoutMs = 3000;
     static constexpr int kLongReplyTimeoutMs = 5000;
@@ -118,7 +118,7 @@ public:
     bool TwoElementScheme = false;
     bool InfoChannelMode = false;
 
-private:
+  private:
     bool transmit(quint8 code, const quint8* frame, int length, quint16 replyLength,
                   bool stampBeforeArming, bool stampAfterArming);
     std::optional<quint8> setupSlave();

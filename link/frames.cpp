@@ -52,7 +52,8 @@ int BuildWriteBlock(quint8* out, quint8 slave, quint16 start, const quint16* wor
     put16(out + 2, start);
     put16(out + 4, n);
     out[6] = quint8((2 * n) & 0xFF);
-    for (int i = 0; i < n; ++i) put16(out + 7 + 2 * i, words[i]);
+    for (int i = 0; i < n; ++i)
+        put16(out + 7 + 2 * i, words[i]);
     return finish(out, 7 + 2 * n);
 }
 

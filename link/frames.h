@@ -21,8 +21,12 @@ int BuildWriteLong(quint8* out, quint8 slave, quint16 start, quint16 count, quin
 int BuildWriteBlock(quint8* out, quint8 slave, quint16 start, const quint16* words, quint16 n);
 
 // Length of the normal reply to a read of n registers.
-constexpr int ReadReplyLength(int n) { return 5 + 2 * n; }
+constexpr int ReadReplyLength(int n) {
+    return 5 + 2 * n;
+}
 // Length of a block write frame of n words.
-constexpr int BlockLength(int n) { return 9 + 2 * n; }
+constexpr int BlockLength(int n) {
+    return 9 + 2 * n;
+}
 
 }  // namespace frames

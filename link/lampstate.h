@@ -6,7 +6,7 @@
 // The lamp widgets on the pages follow it through changed().
 class LampState : public QObject {
     Q_OBJECT
-public:
+  public:
     static constexpr quint32 kGreen = 0x00FF00;
     static constexpr quint32 kRed = 0xFF0000;
     static constexpr quint32 kBlue = 0x0000FF;
@@ -19,13 +19,14 @@ public:
     void setLit(bool l) { update(lit_, l); }
     void setLitColor(quint32 c) { update(litColor_, c); }
 
-signals:
+  signals:
     void changed();
 
-private:
+  private:
     template <typename T>
     void update(T& field, T value) {
-        if (field == value) return;
+        if (field == value)
+            return;
         field = value;
         emit changed();
     }

@@ -9,9 +9,12 @@ namespace {
 
 QSerialPort::Parity toQtParity(int parity) {
     switch (parity) {
-        case 1: return QSerialPort::OddParity;
-        case 2: return QSerialPort::EvenParity;
-        default: return QSerialPort::NoParity;
+        case 1:
+            return QSerialPort::OddParity;
+        case 2:
+            return QSerialPort::EvenParity;
+        default:
+            return QSerialPort::NoParity;
     }
 }
 
@@ -23,7 +26,9 @@ QtSerialPort::QtSerialPort(std::function<QString(int)> pathOverride, QObject* pa
             [this] { emit triggerAvail(int(port_.bytesAvailable())); });
 }
 
-QString QtSerialPort::devicePath() const { return ComDevicePath(comNumber_, pathOverride_); }
+QString QtSerialPort::devicePath() const {
+    return ComDevicePath(comNumber_, pathOverride_);
+}
 
 void QtSerialPort::fail(const QString& what) {
     QString reason = port_.errorString();
@@ -38,7 +43,8 @@ void QtSerialPort::fail(const QString& what) {
 }
 
 bool QtSerialPort::ensureOpen() {
-    if (port_.isOpen()) return true;
+    if (port_.isOpen())
+        return true;
     if (comNumber_ <= 0) {
         error_ = QStringLiteral("Порт не выбран");
         return false;
@@ -67,53 +73,65 @@ bool QtSerialPort::ensureOpen() {
 }
 
 bool QtSerialPort::applySetting(bool ok, const QString& what) {
-    if (ok) return true;
+    if (ok)
+        return true;
     fail(what);
     return false;
 }
 
 bool QtSerialPort::setComNumber(int n) {
-    if (n == comNumber_) return true;
+    if (n == comNumber_)
+        return true;
     const bool wasOpen = port_.isOpen();
-    if (wasOpen) port_.close();
+    if (wasOpen)
+        port_.close();
     comNumber_ = n;
-    if (!wasOpen || n == 0) return true;
+    if (!wasOpen || n == 0)
+        return true;
     return ensureOpen();
 }
 
 bool QtSerialPort::setBaud(int baud) {
     baud_ = baud;
-    if (!port_.isOpen()) return true;
-    return applySetting(port_.setBaudRate(baud), QStringLiteral("скорость %1 не установлена").arg(baud));
+    if (!port_.isOpen())
+        return true;
+    return applySetting(port_.setBaudRate(baud),
+                        QStringLiteral("скорость %1 не установлена").arg(baud));
 }
 
 bool QtSerialPort::setParity(int parity) {
     parity_ = parity;
-    if (!port_.isOpen()) return true;
+    if (!port_.isOpen())
+        return true;
     return applySetting(port_.setParity(toQtParity(parity)),
                         QStringLiteral("контроль четности не установлен"));
 }
 
 bool QtSerialPort::setDataBits(int bits) {
     dataBits_ = bits;
-    if (!port_.isOpen()) return true;
+    if (!port_.isOpen())
+        return true;
     return applySetting(port_.setDataBits(QSerialPort::DataBits(bits)),
                         QStringLiteral("число бит данных не установлено"));
 }
 
 bool QtSerialPort::setStopBits(int bits) {
     stopBits_ = bits;
-    if (!port_.isOpen()) return true;
+    if (!port_.isOpen())
+        return true;
     return applySetting(port_.setStopBits(bits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop),
                         QStringLiteral("число стоп-бит не установлено"));
 }
 
 // Every block this program queues is a whole frame that must go out complete, so there is
 // never a partial frame to drop; the operation only makes sure the port is usable.
-bool QtSerialPort::flushOutBuffer() { return ensureOpen(); }
+bool QtSerialPort::flushOutBuffer() {
+    return ensureOpen();
+}
 
 bool QtSerialPort::putBlock(const quint8* data, int length) {
-    if (!ensureOpen()) return false;
+    if (!ensureOpen())
+        return false;
     const qint64 written = port_.write(reinterpret_cast<const char*>(data), length);
     if (written != length) {
         fail(QStringLiteral("ошибка передачи"));
@@ -123,7 +141,8 @@ bool QtSerialPort::putBlock(const quint8* data, int length) {
 }
 
 bool QtSerialPort::flushInBuffer() {
-    if (!ensureOpen()) return false;
+    if (!ensureOpen())
+        return false;
     port_.clear(QSerialPort::Input);
     // Bytes already taken into the device object are dropped too.
     port_.readAll();
@@ -131,19 +150,23 @@ bool QtSerialPort::flushInBuffer() {
 }
 
 int QtSerialPort::inBuffUsed() {
-    if (!ensureOpen()) return 0;
+    if (!ensureOpen())
+        return 0;
     return int(port_.bytesAvailable());
 }
 
 int QtSerialPort::peekChar(int n) {
-    if (n < 1 || !ensureOpen()) return -1;
+    if (n < 1 || !ensureOpen())
+        return -1;
     const QByteArray head = port_.peek(n);
-    if (head.size() < n) return -1;
+    if (head.size() < n)
+        return -1;
     return quint8(head.at(n - 1));
 }
 
 bool QtSerialPort::getBlock(quint8* buffer, int count) {
-    if (!ensureOpen()) return false;
+    if (!ensureOpen())
+        return false;
     if (port_.bytesAvailable() < count) {
         error_ = QStringLiteral("нет %1 байт во входном буфере").arg(count);
         return false;

@@ -8,7 +8,7 @@
 // override (the configuration file's port map).
 class QtSerialPort : public SerialPort {
     Q_OBJECT
-public:
+  public:
     explicit QtSerialPort(std::function<QString(int)> pathOverride = {}, QObject* parent = nullptr);
 
     bool setComNumber(int n) override;
@@ -30,7 +30,7 @@ public:
     QString devicePath() const;
     bool isOpen() const { return port_.isOpen(); }
 
-private:
+  private:
     bool ensureOpen();
     bool applySetting(bool ok, const QString& what);
     void fail(const QString& what);

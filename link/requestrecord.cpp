@@ -37,7 +37,8 @@ const std::array<RequestCodeInfo, kRequestCodeCount> kRequestCodes = {{
 
 RequestRecord PreparedRecord(int code) {
     RequestRecord r;
-    if (code < 0 || code >= kRequestCodeCount) return r;
+    if (code < 0 || code >= kRequestCodeCount)
+        return r;
     const RequestCodeInfo& info = kRequestCodes[code];
     r.Code = info.code;
     r.StartRegister = info.reg;

@@ -8,9 +8,9 @@ struct RequestRecord {
     quint16 SlaveAddress = 0;  // only the low byte goes into the frame
     quint16 StartRegister = 0;
     quint16 RegisterCount = 0;
-    quint16 ReplyLength = 0;  // complete normal reply, checksum included (reads only)
-    quint16 WordValue = 0;    // single-register write
-    quint32 LongValue = 0;    // two-register write: integer or float bit pattern
+    quint16 ReplyLength = 0;              // complete normal reply, checksum included (reads only)
+    quint16 WordValue = 0;                // single-register write
+    quint32 LongValue = 0;                // two-register write: integer or float bit pattern
     const quint16* WordValues = nullptr;  // block write; storage belongs to the caller
     quint8 Code = 0;
 };

@@ -8,7 +8,7 @@
 // the reason in errorString().
 class SerialPort : public QObject {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
     ~SerialPort() override = default;
 
@@ -39,7 +39,7 @@ public:
 
     virtual QString errorString() const = 0;
 
-signals:
+  signals:
     // Raised on the owning thread whenever bytes have arrived; `count` is what is waiting.
     void triggerAvail(int count);
 };

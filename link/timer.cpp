@@ -8,19 +8,22 @@ namespace {
 // QTimer restarts on setInterval() and start() even when nothing changes; the link relies on
 // neither doing so, and on an interval of 0 never firing.
 class QtLinkTimer : public LinkTimer {
-public:
+  public:
     explicit QtLinkTimer(QObject* parent) : LinkTimer(parent) {
         timer_.setTimerType(Qt::PreciseTimer);
         QObject::connect(&timer_, &QTimer::timeout, this, &LinkTimer::timeout);
     }
     void setInterval(int ms) override {
-        if (ms == interval_) return;
+        if (ms == interval_)
+            return;
         interval_ = ms;
-        if (enabled_) restart();
+        if (enabled_)
+            restart();
     }
     int interval() const override { return interval_; }
     void setEnabled(bool on) override {
-        if (on == enabled_) return;
+        if (on == enabled_)
+            return;
         enabled_ = on;
         if (on) {
             restart();
@@ -30,7 +33,7 @@ public:
     }
     bool isEnabled() const override { return enabled_; }
 
-private:
+  private:
     void restart() {
         if (interval_ > 0) {
             timer_.start(interval_);
@@ -45,6 +48,10 @@ private:
 
 }  // namespace
 
-qint64 SystemClock::nowMs() const { return QDateTime::currentMSecsSinceEpoch(); }
+qint64 SystemClock::nowMs() const {
+    return QDateTime::currentMSecsSinceEpoch();
+}
 
-LinkTimer* SystemClock::createTimer(QObject* parent) { return new QtLinkTimer(parent); }
+LinkTimer* SystemClock::createTimer(QObject* parent) {
+    return new QtLinkTimer(parent);
+}

@@ -9,7 +9,7 @@
 // - an interval of 0 never fires.
 class LinkTimer : public QObject {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
     ~LinkTimer() override = default;
     virtual void setInterval(int ms) = 0;
@@ -19,13 +19,13 @@ public:
     void start() { setEnabled(true); }
     void stop() { setEnabled(false); }
 
-signals:
+  signals:
     void timeout();
 };
 
 // Source of time and timers. The program uses the system clock; tests use ManualClock.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Milliseconds since the epoch, local time zone not applied.
     virtual qint64 nowMs() const = 0;
@@ -34,7 +34,7 @@ public:
 };
 
 class SystemClock : public Clock {
-public:
+  public:
     qint64 nowMs() const override;
     LinkTimer* createTimer(QObject* parent) override;
 };

@@ -8,7 +8,7 @@
 // the data-available event the way the real port does.
 class FakePort : public SerialPort {
     Q_OBJECT
-public:
+  public:
     using SerialPort::SerialPort;
 
     // Appends bytes to the input buffer and raises the event with the count waiting.
@@ -18,7 +18,8 @@ public:
     }
     // Delivers in pieces of at most `chunk` bytes, one event each.
     void deliverInChunks(const QByteArray& bytes, int chunk) {
-        for (int i = 0; i < bytes.size(); i += chunk) deliver(bytes.mid(i, chunk));
+        for (int i = 0; i < bytes.size(); i += chunk)
+            deliver(bytes.mid(i, chunk));
     }
     // Bytes arrive without an event yet (several arrivals reported by one event).
     void arriveQuietly(const QByteArray& bytes) { input_ += bytes; }
@@ -61,17 +62,20 @@ public:
     int baud() const override { return baud_; }
     int parity() const override { return parity_; }
     bool flushOutBuffer() override {
-        if (checkFail()) return false;
+        if (checkFail())
+            return false;
         ++outFlushes;
         return true;
     }
     bool putBlock(const quint8* data, int length) override {
-        if (checkFail()) return false;
+        if (checkFail())
+            return false;
         written.append(QByteArray(reinterpret_cast<const char*>(data), length));
         return true;
     }
     bool flushInBuffer() override {
-        if (checkFail()) return false;
+        if (checkFail())
+            return false;
         ++inFlushes;
         input_.clear();
         return true;
@@ -81,7 +85,8 @@ public:
         return (n >= 1 && n <= input_.size()) ? quint8(input_.at(n - 1)) : -1;
     }
     bool getBlock(quint8* buffer, int count) override {
-        if (failReads || count > input_.size()) return false;
+        if (failReads || count > input_.size())
+            return false;
         std::copy(input_.begin(), input_.begin() + count, reinterpret_cast<char*>(buffer));
         input_.remove(0, count);
         return true;
@@ -92,9 +97,10 @@ public:
     int dataBits = 8;
     int stopBits = 1;
 
-private:
+  private:
     bool checkFail() {
-        if (!failNext) return false;
+        if (!failNext)
+            return false;
         failNext = false;
         error_ = QStringLiteral("COM%1: cannot open").arg(com_);
         return true;

@@ -14,7 +14,8 @@ void ManualClock::advance(qint64 ms) {
             if (t && t->due() >= 0 && t->due() <= target && (!next || t->due() < next->due()))
                 next = t;
         }
-        if (!next) break;
+        if (!next)
+            break;
         now_ = next->due();
         next->fire();
     }
@@ -22,15 +23,19 @@ void ManualClock::advance(qint64 ms) {
 }
 
 void ManualTimer::setInterval(int ms) {
-    if (ms == interval_) return;
+    if (ms == interval_)
+        return;
     interval_ = ms;
-    if (enabled_) due_ = clock_->nowMs() + interval_;
+    if (enabled_)
+        due_ = clock_->nowMs() + interval_;
 }
 
 void ManualTimer::setEnabled(bool on) {
-    if (on == enabled_) return;
+    if (on == enabled_)
+        return;
     enabled_ = on;
-    if (on) due_ = clock_->nowMs() + interval_;
+    if (on)
+        due_ = clock_->nowMs() + interval_;
 }
 
 void ManualTimer::fire() {

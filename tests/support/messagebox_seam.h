@@ -5,7 +5,7 @@
 
 // Collects every operator message of a test instead of showing it.
 class MessageRecorder {
-public:
+  public:
     MessageRecorder() {
         messagebox::SetAnswerer([this](const QString& text) { messages.append(text); });
     }

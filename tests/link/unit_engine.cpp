@@ -1,0 +1,390 @@
+// The transaction engine driven by a fake port and a manual clock.
+#include <QtTest>
+
+#include "fakeport.h"
+#include "link/crc.h"
+#include "link/engine.h"
+#include "link/frames.h"
+#include "manualclock.h"
+
+namespace {
+
+QByteArray withCrc(QByteArray body) {
+    const quint16 crc =
+        ModbusCrc16(reinterpret_cast<const quint8*>(body.constData()), quint16(body.size()));
+    body.append(char(crc >> 8));
+    body.append(char(crc & 0xFF));
+    return body;
+}
+
+QByteArray readReply(int registers, quint8 fill = 0x11) {
+    QByteArray body;
+    body.append(char(1));
+    body.append(char(3));
+    body.append(char(2 * registers));
+    body.append(QByteArray(2 * registers, char(fill)));
+    return withCrc(body);
+}
+
+struct Recorder : LinkHooks {
+    QStringList statuses, messages, errors;
+    int cleared = 0, arrived = 0, accepted = 0, timedOut = 0, replyTimes = 0, pollSteps = 0;
+    int metrologyStops = 0, currentStops = 0;
+    std::optional<int> address = 1;
+    std::optional<int> setupAddress() override { return address; }
+    void reportError(const QString& t) override { errors << t; }
+    void showMessage(const QString& t) override { messages << t; }
+    void showStatus(const QString& t) override { statuses << t; }
+    void showReplyTime() override { ++replyTimes; }
+    void clearMeasuredValues() override { ++cleared; }
+    void pollingTimerStep() override { ++pollSteps; }
+    void replyArrived() override { ++arrived; }
+    void replyAccepted() override { ++accepted; }
+    void replyTimedOut() override { ++timedOut; }
+    void stopMetrology() override { ++metrologyStops; }
+    void stopCurrentOutput() override { ++currentStops; }
+};
+
+struct Fixture {
+    FakePort port;
+    ManualClock clock;
+    Recorder hooks;
+    LinkEngine engine{&port, &clock, &hooks};
+    QList<QByteArray> handled;  // replies that reached a handler, with their code first
+    Fixture() {
+        for (int code = 0; code < kRequestCodeCount; ++code) {
+            engine.setReplyHandler(code, [this, code](const quint8* r, int n) {
+                handled.append(QByteArray(1, char(code)) +
+                               QByteArray(reinterpret_cast<const char*>(r), n));
+            });
+        }
+    }
+    void readBlock() {
+        RequestRecord r = PreparedRecord(0);
+        r.SlaveAddress = 1;
+        QVERIFY(engine.SendInquiry(r));
+    }
+};
+
+}  // namespace
+
+class EngineTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void completesOnlyAtAwaitedLength_data();
+    void completesOnlyAtAwaitedLength();
+    void sendOperationsDiffer();
+    void exceptionReplyShortensToFive();
+    void exceptionWithUnknownCodeShowsNothing();
+    void checksumErrorThenTimeout();
+    void twoRepliesInOneEventFailChecksum();
+    void sendWhileWaitingJudgesAgainstNewRequest();
+    void staleReplyIsFlushedBeforeNextSend();
+    void raisedTimeoutRestartsAtThreeSeconds();
+    void codesWithoutHandlerStillComplete();
+    void sequencingTickSendsCurrentRequest();
+    void fifthFailureStopsProcedures();
+    void oversizedEventIsAFailedReply();
+    void failedReadIsNotJudgedOnOldBytes();
+    void portFailureSendsNothing();
+    void setupAddressNotANumberSendsNothing();
+};
+
+void EngineTest::completesOnlyAtAwaitedLength_data() {
+    QTest::addColumn<int>("chunk");
+    QTest::newRow("whole") << 121;
+    QTest::newRow("bytes of 8") << 8;
+    QTest::newRow("single bytes") << 1;
+}
+
+void EngineTest::completesOnlyAtAwaitedLength() {
+    QFETCH(int, chunk);
+    Fixture f;
+    f.readBlock();
+    QCOMPARE(f.port.lastWritten().toHex(' '), QByteArray("01 03 00 00 00 3a c5 d9"));
+    const QByteArray reply = readReply(58);
+    f.port.deliverInChunks(reply.left(120), chunk);
+    QCOMPARE(f.hooks.arrived, 0);
+    QVERIFY(f.handled.isEmpty());
+    QVERIFY(f.engine.awaitingReply());
+    f.port.deliver(reply.right(1));
+    QCOMPARE(f.hooks.arrived, 1);
+    QCOMPARE(f.handled.size(), 1);
+    QCOMPARE(f.handled.first(), QByteArray(1, 0) + reply);
+    QVERIFY(!f.engine.awaitingReply());
+    QCOMPARE(f.hooks.statuses, QStringList{QStringLiteral("  Операция завершена успешно")});
+    QCOMPARE(f.hooks.replyTimes, 1);
+    QVERIFY(!f.engine.timerWaitAnsw()->isEnabled());
+    QVERIFY(!f.engine.lamp1().visible());
+    QVERIFY(!f.engine.lamp3().lit());
+    // Nothing follows: the time-out was stopped.
+    f.clock.advance(10000);
+    QCOMPARE(f.hooks.timedOut, 0);
+    QCOMPARE(f.engine.statistics().total, 1u);
+}
+
+void EngineTest::sendOperationsDiffer() {
+    Fixture f;
+    f.hooks.address = 0x105;  // only the low byte is an address
+    RequestRecord r;
+    r.SlaveAddress = 7;
+    r.StartRegister = 0x0204;
+    r.WordValue = 5;
+    r.Code = 13;
+    QVERIFY(f.engine.SendInquiryWrite06(r));
+    QCOMPARE(quint8(f.port.lastWritten().at(0)), quint8(7));
+    QCOMPARE(f.engine.outstandingReplyLength(), quint16(8));
+
+    r = PreparedRecord(16);
+    r.LongValue = 0x3F800000;
+    QVERIFY(f.engine.SendInquiryWrite16(r));
+    QCOMPARE(f.port.lastWritten().toHex(' '),
+             QByteArray("05 10 08 00 00 02 04 3f 80 00 00").append(' ') +
+                 f.port.lastWritten().right(2).toHex(' '));
+    QCOMPARE(f.port.lastWritten().size(), 13);
+
+    const quint16 words[3] = {1, 2, 3};
+    r = PreparedRecord(12);
+    r.WordValues = words;
+    f.clock.advance(5);
+    QVERIFY(f.engine.SendInquiryWriteBlock(r));
+    QCOMPARE(f.port.lastWritten().size(), 15);
+    QCOMPARE(f.engine.sendTime(), f.clock.nowMs());
+
+    r = PreparedRecord(22);
+    QVERIFY(f.engine.SendInquiryTuning(r));
+    QCOMPARE(f.port.lastWritten().left(6).toHex(' '), QByteArray("05 03 02 10 00 01"));
+    QCOMPARE(f.engine.outstandingReplyLength(), quint16(7));
+    // Only the polling read counts requests and steps the polling timer.
+    QCOMPARE(f.engine.statistics().total, 0u);
+    QCOMPARE(f.hooks.pollSteps, 0);
+    f.readBlock();
+    QCOMPARE(f.engine.statistics().total, 1u);
+    QCOMPARE(f.hooks.pollSteps, 1);
+}
+
+void EngineTest::exceptionReplyShortensToFive() {
+    Fixture f;
+    f.engine.setCurrentRequest(20);
+    f.readBlock();
+    f.port.deliver(QByteArray::fromHex("018302"));
+    QVERIFY(f.engine.awaitingReply());  // three bytes: not yet known as an exception
+    f.port.deliver(QByteArray::fromHex("c0f1"));
+    QVERIFY(!f.engine.awaitingReply());
+    QCOMPARE(f.hooks.messages,
+             QStringList{QStringLiteral("Адрес данных указанный в запросе не доступен")});
+    QVERIFY(f.handled.isEmpty());
+    QVERIFY(f.hooks.statuses.isEmpty());
+    QCOMPARE(f.hooks.replyTimes, 0);
+    QCOMPARE(f.engine.currentRequest()->Code, quint8(24));
+    QVERIFY(f.engine.lamp2().visible() && f.engine.lamp2().lit());
+    QVERIFY(!f.engine.lamp1().visible());
+    f.clock.advance(5000);
+    QCOMPARE(f.engine.statistics().unanswered, 0u);
+}
+
+void EngineTest::exceptionWithUnknownCodeShowsNothing() {
+    for (quint8 code : {quint8(9), quint8(12), quint8(200)}) {
+        Fixture f;
+        f.engine.CalibrationWritePending = true;
+        f.engine.setCurrentRequest(8);
+        f.readBlock();
+        f.port.deliver(withCrc(QByteArray::fromHex("0183") + QByteArray(1, char(code))));
+        QVERIFY(f.hooks.messages.isEmpty());
+        QVERIFY(!f.engine.CalibrationWritePending);
+        QCOMPARE(f.engine.currentRequest()->Code, quint8(8));
+    }
+}
+
+void EngineTest::checksumErrorThenTimeout() {
+    Fixture f;
+    f.engine.MetrologyActive = true;
+    f.engine.CurrentOutputActive = true;
+    f.readBlock();
+    QByteArray reply = readReply(58);
+    reply[120] = char(reply[120] ^ 0x01);
+    f.clock.advance(500);
+    f.port.deliver(reply);
+    QCOMPARE(f.engine.statistics().crcErrors, 1u);
+    QCOMPARE(f.hooks.cleared, 1);
+    QCOMPARE(f.hooks.statuses.last(), QStringLiteral("  Ошибка контрольной суммы !"));
+    QCOMPARE(f.engine.ProcedureFailures, quint16(2));
+    QVERIFY(f.engine.awaitingReply());
+    QVERIFY(f.handled.isEmpty());
+    f.clock.advance(2499);
+    QCOMPARE(f.hooks.timedOut, 0);
+    f.clock.advance(1);
+    QCOMPARE(f.hooks.timedOut, 1);
+    QCOMPARE(f.engine.statistics().unanswered, 1u);
+    QCOMPARE(f.hooks.statuses.last(), QStringLiteral("  Нет ответа от устройства !"));
+    QCOMPARE(f.engine.ProcedureFailures, quint16(4));
+    QVERIFY(!f.engine.awaitingReply());
+    QCOMPARE(f.engine.lamp3().litColor(), LampState::kRed);
+    QVERIFY(!f.engine.lamp3().lit());
+}
+
+void EngineTest::twoRepliesInOneEventFailChecksum() {
+    Fixture f;
+    RequestRecord r = PreparedRecord(22);
+    QVERIFY(f.engine.SendInquiryTuning(r));
+    const QByteArray one = readReply(1);
+    f.port.arriveQuietly(one);
+    f.port.arriveQuietly(one);
+    f.port.raise();
+    QCOMPARE(f.engine.statistics().crcErrors, 1u);
+    QVERIFY(f.handled.isEmpty());
+}
+
+void EngineTest::sendWhileWaitingJudgesAgainstNewRequest() {
+    Fixture f;
+    f.readBlock();
+    RequestRecord r = PreparedRecord(23);
+    QVERIFY(f.engine.SendInquiryTuning(r));
+    QCOMPARE(f.engine.outstandingCode(), quint8(23));
+    const QByteArray reply = readReply(1);
+    f.port.deliver(reply);
+    QCOMPARE(f.handled.size(), 1);
+    QCOMPARE(int(f.handled.first().at(0)), 23);
+}
+
+void EngineTest::staleReplyIsFlushedBeforeNextSend() {
+    Fixture f;
+    f.readBlock();
+    f.clock.advance(3000);
+    QCOMPARE(f.hooks.timedOut, 1);
+    // The late reply lands while nothing is awaited and is left alone ...
+    f.port.deliver(readReply(58, 0x22));
+    QVERIFY(f.handled.isEmpty());
+    // ... but the next send drops it, so the fresh reply is read on its own.
+    f.readBlock();
+    f.port.deliver(readReply(58, 0x33));
+    QCOMPARE(f.handled.size(), 1);
+    QCOMPARE(quint8(f.handled.first().at(4)), quint8(0x33));
+    QCOMPARE(f.engine.statistics().crcErrors, 0u);
+}
+
+void EngineTest::raisedTimeoutRestartsAtThreeSeconds() {
+    Fixture f;
+    f.engine.timerWaitAnsw()->setInterval(LinkEngine::kLongReplyTimeoutMs);
+    RequestRecord r = PreparedRecord(16);
+    QVERIFY(f.engine.SendInquiryWrite16(r));
+    f.clock.advance(4000);
+    f.port.deliver(QByteArray::fromHex("0110"));  // a first part of the reply
+    f.clock.advance(2999);
+    QCOMPARE(f.hooks.timedOut, 0);
+    f.clock.advance(1);
+    QCOMPARE(f.hooks.timedOut, 1);  // 7 s after the send
+    // At the usual interval a partial reply does not restart the time-out.
+    QVERIFY(f.engine.SendInquiryWrite16(r));
+    f.clock.advance(2000);
+    f.port.deliver(QByteArray::fromHex("0110"));
+    f.clock.advance(1000);
+    QCOMPARE(f.hooks.timedOut, 2);
+}
+
+void EngineTest::codesWithoutHandlerStillComplete() {
+    Fixture f;
+    f.engine.setReplyHandler(1, {});
+    RequestRecord r = PreparedRecord(22);
+    r.Code = 1;
+    f.engine.ProcedureFailures = 3;
+    QVERIFY(f.engine.SendInquiryTuning(r));
+    f.port.deliver(readReply(1));
+    QVERIFY(f.handled.isEmpty());
+    QCOMPARE(f.hooks.statuses, QStringList{QStringLiteral("  Операция завершена успешно")});
+    QCOMPARE(f.hooks.replyTimes, 1);
+    QCOMPARE(f.engine.ProcedureFailures, quint16(0));
+}
+
+void EngineTest::sequencingTickSendsCurrentRequest() {
+    Fixture f;
+    LinkTimer* t = f.engine.timerSetAuto();
+    QCOMPARE(t->interval(), 500);
+    f.engine.setCurrentRequest(24);
+    t->start();
+    f.clock.advance(500);
+    QCOMPARE(f.port.written.size(), 1);
+    QCOMPARE(f.port.lastWritten().left(6).toHex(' '), QByteArray("01 03 00 00 00 3a"));
+    QCOMPARE(f.engine.lamp1().litColor(), LampState::kGreen);
+    QCOMPARE(t->interval(), 1000);
+    // No reply: the tick sends again before the 3 s time-out runs out.
+    f.clock.advance(1000);
+    QCOMPARE(f.port.written.size(), 2);
+    f.engine.setCurrentRequest(28);
+    f.engine.prepared(28).SlaveAddress = 1;
+    f.clock.advance(1000);
+    QCOMPARE(quint8(f.port.lastWritten().at(1)), quint8(6));
+    QCOMPARE(f.engine.lamp2().litColor(), LampState::kBlue);
+    // Code 29 stops the timer before it is sent.
+    f.engine.setCurrentRequest(29);
+    f.clock.advance(1000);
+    QCOMPARE(f.port.written.size(), 4);
+    QVERIFY(!t->isEnabled());
+    f.clock.advance(5000);
+    QCOMPARE(f.port.written.size(), 4);
+}
+
+void EngineTest::fifthFailureStopsProcedures() {
+    Fixture f;
+    f.engine.MetrologyActive = true;
+    f.engine.setCurrentRequest(24);
+    f.engine.timerSetAuto()->start();
+    // Ticks at 0.5 s and then every second; each unanswered read times out 3 s after the
+    // tick that armed it, so the failures come at 3.5, 6.5, 9.5, 12.5 and 15.5 s, and the
+    // tick due with the fifth stops both procedures instead of sending.
+    f.clock.advance(15499);
+    QCOMPARE(f.engine.ProcedureFailures, quint16(4));
+    QCOMPARE(f.hooks.metrologyStops, 0);
+    const int sent = f.port.written.size();
+    f.clock.advance(1);
+    QCOMPARE(f.engine.ProcedureFailures, quint16(5));
+    QCOMPARE(f.hooks.metrologyStops, 1);
+    QCOMPARE(f.hooks.currentStops, 1);
+    QCOMPARE(f.port.written.size(), sent);
+}
+
+void EngineTest::oversizedEventIsAFailedReply() {
+    Fixture f;
+    f.readBlock();
+    QByteArray flood(LinkEngine::kReplyBufferSize + 100, char(0x01));
+    f.port.deliver(flood);
+    QCOMPARE(f.engine.statistics().crcErrors, 1u);
+    QVERIFY(f.handled.isEmpty());
+    QCOMPARE(f.port.input().size(), 0);
+}
+
+void EngineTest::failedReadIsNotJudgedOnOldBytes() {
+    Fixture f;
+    f.readBlock();
+    f.port.deliver(readReply(58));
+    QCOMPARE(f.handled.size(), 1);
+    f.readBlock();
+    f.port.failReads = true;
+    f.port.deliver(readReply(58));
+    QCOMPARE(f.hooks.messages, QStringList{QStringLiteral(" Ошибка приема информации !")});
+    QCOMPARE(f.handled.size(), 1);
+    QCOMPARE(f.engine.statistics().crcErrors, 1u);
+}
+
+void EngineTest::portFailureSendsNothing() {
+    Fixture f;
+    f.port.failNext = true;
+    RequestRecord r = PreparedRecord(0);
+    QVERIFY(!f.engine.SendInquiry(r));
+    QCOMPARE(f.hooks.errors.size(), 1);
+    QVERIFY(!f.engine.awaitingReply());
+    QVERIFY(!f.engine.timerWaitAnsw()->isEnabled());
+    QCOMPARE(f.engine.statistics().total, 0u);
+}
+
+void EngineTest::setupAddressNotANumberSendsNothing() {
+    Fixture f;
+    f.hooks.address.reset();
+    QVERIFY(!f.engine.SendInquiryTuning(PreparedRecord(22)));
+    QVERIFY(!f.engine.SendInquiryWrite16(PreparedRecord(16)));
+    QVERIFY(f.port.written.isEmpty());
+    QCOMPARE(f.hooks.errors.size(), 2);
+}
+
+QTEST_GUILESS_MAIN(EngineTest)
+#include "unit_engine.moc"
