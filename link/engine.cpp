@@ -44,8 +44,7 @@ void LinkEngine::setReplyHandler(int code, ReplyHandler handler) {
 std::optional<quint8> LinkEngine::setupSlave() {
     std::optional<int> address = hooks_->setupAddress();
     if (!address) {
-        hooks_->reportError(QStringLiteral("«%1» не является целым числом. Запрос не отправлен.")
-                                .arg(hooks_->setupAddressText()));
+        hooks_->reportError(linktext::NotANumber(hooks_->setupAddressText()));
         return std::nullopt;
     }
     return static_cast<quint8>(*address & 0xFF);

@@ -154,4 +154,8 @@ inline const char* const kSuccess = "  Операция завершена ус�
 inline const char* const kChecksumError = "  Ошибка контрольной суммы !";
 inline const char* const kNoReply = "  Нет ответа от устройства !";
 inline const char* const kReceiveError = " Ошибка приема информации !";
+// The report of a number field that does not hold a number when a request needs it.
+inline QString NotANumber(const QString& text) {
+    return QStringLiteral("«%1» не является целым числом. Запрос не отправлен.").arg(text);
+}
 }  // namespace linktext
