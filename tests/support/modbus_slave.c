@@ -18,7 +18,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <time.h>
 #include <unistd.h>
 
 #define REGISTER_COUNT 3000
@@ -55,11 +54,10 @@ static int reply_split(modbus_t* ctx, const uint8_t* req, int req_length, modbus
     uint8_t answer[MODBUS_RTU_MAX_ADU_LENGTH];
     const ssize_t length = n > 0 ? read(fds[0], answer, sizeof answer) : 0;
     close(fds[0]);
-    const struct timespec pause = {0, SPLIT_PAUSE_MS * 1000000L};
     for (ssize_t at = 0; at < length; at += piece) {
         const ssize_t size = length - at < piece ? length - at : piece;
         if (at > 0)
-            nanosleep(&pause, NULL);
+            usleep(SPLIT_PAUSE_MS * 1000);
         if (write(line, answer + at, (size_t)size) != size)
             return -1;
     }
