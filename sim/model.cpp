@@ -406,7 +406,9 @@ quint8 DeviceModel::writeMultiple(quint16 start, const quint16* words, quint16 c
     const QDateTime newClock(QDate(clock.year, clock.month, clock.day),
                              QTime(clock.hour, clock.minute, clock.second));
     if (clockWritten) {
-        if (clock.year < kFirstYear || clock.year > kLastYear || !newClock.isValid())
+        // QDateTime takes an invalid time for midnight, so the time is checked on its own.
+        if (clock.year < kFirstYear || clock.year > kLastYear ||
+            !QTime::isValid(clock.hour, clock.minute, clock.second) || !newClock.isValid())
             return kIllegalValue;
     }
 
