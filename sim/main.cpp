@@ -5,7 +5,6 @@
 #include <unistd.h>
 #include <QDateTime>
 #include <QFile>
-#include <QTextStream>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -134,8 +133,11 @@ int run(const Options& o) {
     setup.seed = seed;
     setup.noInformation = o.noInformation;
     DeviceModel device(setup, QDateTime::currentMSecsSinceEpoch());
-    device.setEventSink([&log](const QString& text) {
-        std::fprintf(stderr, "tervex-sim: %s %s\n", qPrintable(stamp()), qPrintable(text));
+    // Device events go to standard error, unless the frame log already writes them there.
+    const bool eventsInLog = o.log == QLatin1String("-");
+    device.setEventSink([&log, eventsInLog](const QString& text) {
+        if (!eventsInLog)
+            std::fprintf(stderr, "tervex-sim: %s %s\n", qPrintable(stamp()), qPrintable(text));
         log.line(QStringLiteral("-- ") + text);
     });
     FaultInjector faults(o.faults, seed);
@@ -156,7 +158,8 @@ int run(const Options& o) {
     auto modbusByteUs = [&] { return o.pace ? ByteTimeUs(baud, parity != kParityNone) : 0; };
     const qint64 sideByteUs = o.pace ? ByteTimeUs(kSideBaud, false) : 0;
     auto silenceUs = [&] {
-        return std::max<qint64>(qint64(o.silenceMs) * 1000, ByteTimeUs(baud, parity) * 7 / 2);
+        return std::max<qint64>(qint64(o.silenceMs) * 1000,
+                                ByteTimeUs(baud, parity != kParityNone) * 7 / 2);
     };
     RequestFramer framer(silenceUs());
     Transmitter tx;

@@ -80,6 +80,64 @@ void appendChecksum(QByteArray& b) {
     b.append(char(crc & 0xFF));
 }
 
+// What the information channel measures a value against, from the rated values.
+struct ChannelBases {
+    float voltage, current, lineVoltage, phasePower, totalPower;
+};
+
+// The channel's pattern for parameter k: the value relative to its base, or a marker. The
+// out-of-range markers stand for the limits the monitor shows for them (1.3 times the rated
+// voltage or current, 1.69 times the rated active power, 45 and 55 Hz); reactive and apparent
+// power and the power factors have no such limit.
+quint32 channelValue(int k, quint32 measured, const ChannelBases& b) {
+    if (measured == kNoInformation)
+        return kNoInformation;
+    const Parameter& parameter = kParameters[size_t(k)];
+    float base = 1;
+    float offset = 0;
+    float high = 0;  // relative limits; equal means none
+    float low = 0;
+    switch (parameter.quantity) {
+        case Quantity::PhaseVoltage:
+        case Quantity::LineVoltage:
+            // Voltages travel relative to 1.25 times their base, so the limit of 1.3 times the
+            // base is 1.3 / 1.25 in the channel's units.
+            base =
+                1.25f * (parameter.quantity == Quantity::PhaseVoltage ? b.voltage : b.lineVoltage);
+            high = 1.3f / 1.25f;
+            low = -high;
+            break;
+        case Quantity::Current:
+            base = b.current;
+            high = 1.3f;
+            low = -high;
+            break;
+        case Quantity::PhasePower:
+        case Quantity::TotalPower:
+            base = parameter.quantity == Quantity::PhasePower ? b.phasePower : b.totalPower;
+            if (parameter.activePower) {
+                high = 1.69f;
+                low = -high;
+            }
+            break;
+        case Quantity::Frequency:
+            base = 10;
+            offset = 45;
+            high = 1;
+            break;
+        case Quantity::PowerFactor:
+            break;
+    }
+    const float r = (floatOf(measured) - offset) / base;
+    if (!(base > 0) || !std::isfinite(r))
+        return kNoInformation;
+    if (high != low && r > high)
+        return kAboveRange;
+    if (high != low && r < low)
+        return kBelowRange;
+    return bitsOf(r);
+}
+
 QByteArray defaultRemoteIndicator() {
     // Lines showing Ua, Ia and Pa with their default setpoints, three-element scheme.
     struct Line {
@@ -448,69 +506,24 @@ void DeviceModel::storeRemoteIndicator(const QByteArray& frame) {
 QByteArray DeviceModel::infoPacket(qint8 status) const {
     const std::array<quint32, kParameterCount> measured = measuredPatterns();
     const bool two = twoElement();
-    const float uLim = ratios_[0] / kRangeFactor;
-    const float iLim = ratios_[2] / kRangeFactor;
-    const float pPhase = uLim * iLim;
-    const float uLine = two ? uLim : uLim * kSqrt3;
-    const float pTotal = two ? kSqrt3 * pPhase : 3 * pPhase;
+    ChannelBases b;
+    b.voltage = ratios_[0] / kRangeFactor;
+    b.current = ratios_[2] / kRangeFactor;
+    b.phasePower = b.voltage * b.current;
+    b.lineVoltage = two ? b.voltage : b.voltage * kSqrt3;
+    b.totalPower = two ? kSqrt3 * b.phasePower : 3 * b.phasePower;
 
     QByteArray p(kInfoPacketLength - 2, '\0');
     const quint8 head[5] = {0x55, 0xAA, 0x01, 0x80, quint8(kInfoPacketLength)};
     for (int i = 0; i < 5; ++i)
         p[i] = char(head[i]);
     p[5] = char(status);
-    putChannelPattern(p, 6, bitsOf(uLim));
-    putChannelPattern(p, 10, bitsOf(iLim));
+    putChannelPattern(p, 6, bitsOf(b.voltage));
+    putChannelPattern(p, 10, bitsOf(b.current));
     p[14] = char(two ? 1 : 0);
     p[15] = char(kProgramVersion);
-    for (int k = 0; k < kParameterCount; ++k) {
-        quint32 bits = measured[size_t(k)];
-        if (bits != kNoInformation) {
-            const float v = floatOf(bits);
-            // Relative value and the limit beyond which the channel says "out of range"
-            // instead, both in units of the base.
-            float base = 1, offset = 0, high = 0, low = 0;
-            bool limited = true;
-            switch (kParameters[size_t(k)].quantity) {
-                case Quantity::PhaseVoltage:
-                    base = uLim * 1.25f;
-                    high = 1.3f / 1.25f, low = -high;
-                    break;
-                case Quantity::LineVoltage:
-                    base = uLine * 1.25f;
-                    high = 1.3f / 1.25f, low = -high;
-                    break;
-                case Quantity::Current:
-                    base = iLim;
-                    high = 1.3f, low = -high;
-                    break;
-                case Quantity::PhasePower:
-                case Quantity::TotalPower:
-                    base =
-                        kParameters[size_t(k)].quantity == Quantity::PhasePower ? pPhase : pTotal;
-                    high = 1.69f, low = -high;
-                    limited = kParameters[size_t(k)].activePower;
-                    break;
-                case Quantity::Frequency:
-                    base = 10, offset = 45;
-                    high = 1, low = 0;
-                    break;
-                case Quantity::PowerFactor:
-                    limited = false;
-                    break;
-            }
-            const float r = (v - offset) / base;
-            if (!(base > 0) || !std::isfinite(r))
-                bits = kNoInformation;
-            else if (limited && r > high)
-                bits = kAboveRange;
-            else if (limited && r < low)
-                bits = kBelowRange;
-            else
-                bits = bitsOf(r);
-        }
-        putChannelPattern(p, 16 + 4 * k, bits);
-    }
+    for (int k = 0; k < kParameterCount; ++k)
+        putChannelPattern(p, 16 + 4 * k, channelValue(k, measured[size_t(k)], b));
     appendChecksum(p);
     return p;
 }
