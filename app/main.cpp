@@ -1,6 +1,19 @@
 #include <QApplication>
+#include <QLoggingCategory>
+
+#include "app/inifile.h"
+#include "app/messagebox.h"
+#include "app/tform1.h"
+#include "link/qtserialport.h"
+#include "link/timer.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return 0;
+    SystemClock clock;
+    // COM n maps to a device through the configuration file's port map, read when the port
+    // opens so that an edited map takes effect on the next open.
+    auto* port = new QtSerialPort([](int n) { return IniFile().portOverride(n); });
+    TForm1 form(port, &clock);
+    form.show();
+    return app.exec();
 }

@@ -1,0 +1,497 @@
+#include "app/tform1.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLoggingCategory>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "app/linkgroup.h"
+#include "app/messagebox.h"
+#include "app/skins.h"
+#include "link/serialport.h"
+#include "link/timer.h"
+#include "measure/measuredvaluespage.h"
+#include "widgets/statuslamp.h"
+
+Q_LOGGING_CATEGORY(lcApp, "tervex.app")
+
+namespace {
+
+constexpr int kWindowWidth = 1010;
+constexpr int kWindowHeight = 700;
+
+QWidget* namedPage(const char* name, QWidget* parent = nullptr) {
+    auto* w = new QWidget(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+QTabWidget* namedTabs(const char* name, QWidget* parent) {
+    auto* t = new QTabWidget(parent);
+    t->setObjectName(QString::fromLatin1(name));
+    return t;
+}
+
+LinkTimer* namedTimer(Clock* clock, QObject* parent, const char* name, int interval, bool on) {
+    LinkTimer* t = clock->createTimer(parent);
+    t->setObjectName(QString::fromLatin1(name));
+    t->setInterval(interval);
+    t->setEnabled(on);
+    return t;
+}
+
+// Pages 0 and 1 run at the stored speed and parity; the other two at 9600 without parity.
+bool runsAtStoredSettings(int page) {
+    return page == 0 || page == 1;
+}
+
+}  // namespace
+
+TForm1::TForm1(SerialPort* port, Clock* clock, QWidget* parent)
+    : QMainWindow(parent), port_(port), clock_(clock) {
+    setObjectName(QStringLiteral("TForm1"));
+    port_->setParent(this);
+    ini_ = std::make_unique<IniFile>();
+    portSettings_ = std::make_unique<PortSettings>(port_, ini_.get());
+    portSettings_->setMessageSink([this](const QString& t) { messagebox::Show(t, this); });
+    portSettings_->setErrorSink([this](const QString& t) { messagebox::ShowError(t, this); });
+
+    engine_ = new LinkEngine(port_, clock_, this, this);
+    engine_->timerWaitAnsw()->setObjectName(QStringLiteral("TimerWaitAnsw"));
+    engine_->timerSetAuto()->setObjectName(QStringLiteral("TimerSetAuto"));
+    TimerMess = namedTimer(clock_, this, "TimerMess", 3000, false);
+    TimerAuto = namedTimer(clock_, this, "TimerAuto", 100, false);
+    TimerChanInfo = namedTimer(clock_, this, "TimerChanInfo", 1000, true);
+    TimerClock = namedTimer(clock_, this, "TimerClock", 1000, true);
+    connect(TimerMess, &LinkTimer::timeout, this, &TForm1::TimerMessTimer);
+
+    // Construction, in the order the pages depend on each other.
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(4, 4, 4, 0);
+    column->addWidget(buildTitleStrip());
+    PageControl1 = namedTabs("PageControl1", central);
+    PageControl1->addTab(buildTervexPage(), QStringLiteral("   Прибор    "));
+    PageControl1->addTab(buildTuningPage(), QStringLiteral("Настройка"));
+    PageControl1->addTab(buildExtDevPage(), QStringLiteral("Внешние устройства"));
+    PageControl1->addTab(buildInfoChannelPage(), QStringLiteral("Информационный канал"));
+    column->addWidget(PageControl1, 1);
+    setCentralWidget(central);
+
+    auto* bar = new QStatusBar(this);
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    bar->setSizeGripEnabled(false);
+    statusPanel1 = new QLabel(bar);
+    statusPanel1->setObjectName(QStringLiteral("StatusPanel0"));
+    statusPanel1->setMinimumWidth(150);
+    statusPanel2 = new QLabel(bar);
+    statusPanel2->setObjectName(QStringLiteral("StatusPanel1"));
+    bar->addWidget(statusPanel1);
+    bar->addWidget(statusPanel2, 1);
+    setStatusBar(bar);
+
+    move(100, 50);
+    setWindowTitle(QStringLiteral("Tervex v2.01"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(kWindowWidth, kWindowHeight);
+    ApplySkin(portSettings_->skinName());
+
+    wireLinkGroups();
+    PageControl1->setCurrentIndex(0);
+    PageControl1Change();
+    engine_->lamp1().setVisible(false);
+    engine_->lamp2().setVisible(false);
+    engine_->lamp3().setLit(false);
+    setRatioGroupEnabled(true);
+
+    engine_->setReplyHandler(0, [this](const quint8* reply, int length) {
+        if (length >= 3)
+            measuredPage_->ShowMeasuredBlock(reply + 3, length - 3);
+    });
+
+    connect(PageControl1, &QTabWidget::currentChanged, this, &TForm1::PageControl1Change);
+    connect(PageControl_Tervex, &QTabWidget::currentChanged, this,
+            &TForm1::PageControl_TervexChange);
+    connect(PageControl3, &QTabWidget::currentChanged, this, &TForm1::PageControl_TervexChange);
+    connect(PageControlSetAllParam, &QTabWidget::currentChanged, this,
+            &TForm1::PageControlSetAllParamChange);
+}
+
+TForm1::~TForm1() = default;
+
+QWidget* TForm1::buildTitleStrip() {
+    auto* strip = new QWidget(this);
+    strip->setObjectName(QStringLiteral("PanelTitle"));
+    auto* row = new QHBoxLayout(strip);
+    row->setContentsMargins(4, 2, 4, 2);
+    LabelMaker = new QLabel(QStringLiteral("Lumeron"), strip);
+    LabelMaker->setObjectName(QStringLiteral("LabelMaker"));
+    QFont f = LabelMaker->font();
+    f.setPointSize(f.pointSize() + 6);
+    f.setBold(true);
+    f.setItalic(true);
+    LabelMaker->setFont(f);
+    sComboBoxSkin = new QComboBox(strip);
+    sComboBoxSkin->setObjectName(QStringLiteral("sComboBoxSkin"));
+    sComboBoxSkin->addItems(SkinNames());
+    sComboBoxSkin->setVisible(false);
+    sBitBtn1 = new QPushButton(QStringLiteral("Скины"), strip);
+    sBitBtn1->setObjectName(QStringLiteral("sBitBtn1"));
+    BitBtnExit = new QPushButton(QStringLiteral("Выход"), strip);
+    BitBtnExit->setObjectName(QStringLiteral("BitBtnExit"));
+    row->addWidget(LabelMaker);
+    row->addStretch(1);
+    row->addWidget(sComboBoxSkin);
+    row->addWidget(sBitBtn1);
+    row->addWidget(BitBtnExit);
+    connect(sBitBtn1, &QPushButton::clicked, this, &TForm1::sBitBtn1Click);
+    connect(sComboBoxSkin, &QComboBox::activated, this, &TForm1::sComboBoxSkinChange);
+    connect(BitBtnExit, &QPushButton::clicked, this, &QWidget::close);
+    return strip;
+}
+
+QWidget* TForm1::buildTervexPage() {
+    TS_Tervex = namedPage("TS_Tervex");
+    auto* row = new QHBoxLayout(TS_Tervex);
+    auto* side = new QVBoxLayout;
+
+    LinkGroup::Names names;
+    names.group = "GroupBoxLink1";
+    names.port = "ComboBoxPort1";
+    names.baud = "ComboBoxBaud1";
+    names.parity = "ComboBoxPar1";
+    names.address = "Edit1";
+    linkGroups_[0] = new LinkGroup(names, TS_Tervex);
+    Edit1 = linkGroups_[0]->address();
+    side->addWidget(linkGroups_[0]);
+
+    pollingGroup_ = new PollingGroup(engine_, TimerAuto, this, TS_Tervex);
+    side->addWidget(pollingGroup_);
+    side->addStretch(1);
+    row->addLayout(side);
+
+    PageControl_Tervex = namedTabs("PageControl_Tervex", TS_Tervex);
+    measuredPage_ = new MeasuredValuesPage;
+    TS_FullInfo = measuredPage_;
+    TS_FullInfo->setObjectName(QStringLiteral("TS_FullInfo"));
+    PageControl_Tervex->addTab(TS_FullInfo, QStringLiteral("Измеряемая информация"));
+    TS_Ind = namedPage("TS_Ind");
+    PageControl_Tervex->addTab(TS_Ind, QStringLiteral("Отображаемая информация"));
+    row->addWidget(PageControl_Tervex, 1);
+    return TS_Tervex;
+}
+
+QWidget* TForm1::buildTuningPage() {
+    TStuning = namedPage("TStuning");
+    auto* column = new QVBoxLayout(TStuning);
+
+    LinkGroup::Names names;
+    names.group = "GroupBox51";
+    names.port = "ComboBoxPort3";
+    names.baud = "ComboBoxBaud2";
+    names.parity = "ComboBoxPar2";
+    names.address = "Edit2";
+    linkGroups_[2] = new LinkGroup(names, TStuning);
+    Edit2 = linkGroups_[2]->address();
+    column->addWidget(linkGroups_[2]);
+
+    PageControlSetAllParam = namedTabs("PageControlSetAllParam", TStuning);
+    PageControlSetAllParam->addTab(namedPage("TSSetParam"),
+                                   QStringLiteral("Насторойка основных параметров"));
+
+    QWidget* metrology = namedPage("TSSetMetrol");
+    auto* metrologyColumn = new QVBoxLayout(metrology);
+    auto* groupNet = new QGroupBox(metrology);
+    groupNet->setObjectName(QStringLiteral("GroupBoxNetSchKp"));
+    GroupBoxNetSchKp = groupNet;
+    metrologyColumn->addWidget(groupNet);
+    auto* procedureRow = new QHBoxLayout;
+    procedureRow->addWidget(new QLabel(QStringLiteral("Установить связь:"), metrology));
+    ApdStatusLight1 = new StatusLamp(metrology);
+    ApdStatusLight1->setObjectName(QStringLiteral("ApdStatusLight1"));
+    ApdStatusLight1->bind(&engine_->lamp1());
+    procedureRow->addWidget(ApdStatusLight1);
+    procedureRow->addStretch(1);
+    metrologyColumn->addLayout(procedureRow);
+    PageControl2or3Elem = namedTabs("PageControl2or3Elem", metrology);
+    PageControl2or3Elem->addTab(namedPage("TabSheet4"), QStringLiteral("Двух элементная"));
+    PageControl2or3Elem->addTab(namedPage("TabSheet3"), QStringLiteral("Трех элементная"));
+    PageControl2or3Elem->setTabVisible(0, false);
+    PageControl2or3Elem->setCurrentIndex(1);
+    PageControl2or3Elem->setVisible(false);
+    metrologyColumn->addWidget(PageControl2or3Elem, 1);
+    metrologyColumn->addStretch(1);
+    PageControlSetAllParam->addTab(metrology, QStringLiteral("Настройка метрологии"));
+
+    QWidget* current = namedPage("TSSetCurrent");
+    auto* currentColumn = new QVBoxLayout(current);
+    auto* currentRow = new QHBoxLayout;
+    currentRow->addWidget(new QLabel(QStringLiteral("Установить связь:"), current));
+    ApdStatusLight2 = new StatusLamp(current);
+    ApdStatusLight2->setObjectName(QStringLiteral("ApdStatusLight2"));
+    ApdStatusLight2->bind(&engine_->lamp2());
+    currentRow->addWidget(ApdStatusLight2);
+    currentRow->addStretch(1);
+    currentColumn->addLayout(currentRow);
+    currentColumn->addStretch(1);
+    PageControlSetAllParam->addTab(current, QStringLiteral("Настройка токовых выходов"));
+
+    TSSetTime = namedPage("TSSetTime");
+    PageControlSetAllParam->addTab(TSSetTime, QStringLiteral("Настройка времени"));
+    PageControlSetAllParam->setTabVisible(PageControlSetAllParam->indexOf(TSSetTime), false);
+    column->addWidget(PageControlSetAllParam, 1);
+    return TStuning;
+}
+
+QWidget* TForm1::buildExtDevPage() {
+    TS_ExtDev = namedPage("TS_ExtDev");
+    auto* column = new QVBoxLayout(TS_ExtDev);
+    LinkGroup::Names names;
+    names.group = "GroupBoxLink3";
+    names.port = "ComboBoxPort2";
+    names.fixedBaudName = "StaticText9";
+    names.fixedBaud = "9600";
+    names.fixedParityName = "StaticText10";
+    names.fixedParity = "отключен";
+    linkGroups_[1] = new LinkGroup(names, TS_ExtDev);
+    column->addWidget(linkGroups_[1]);
+    PageControl3 = namedTabs("PageControl3", TS_ExtDev);
+    PageControl3->addTab(namedPage("TSInd"), QStringLiteral("Индикатор"));
+    PageControl3->addTab(namedPage("TSAmp"), QStringLiteral("Токовый преобразователь"));
+    column->addWidget(PageControl3, 1);
+    return TS_ExtDev;
+}
+
+QWidget* TForm1::buildInfoChannelPage() {
+    sTabSheet4 = namedPage("sTabSheet4");
+    auto* column = new QVBoxLayout(sTabSheet4);
+    LinkGroup::Names names;
+    names.group = "GroupBoxLink4";
+    names.port = "ComboBoxPort4";
+    names.fixedBaudName = "sEdit1";
+    names.fixedBaud = "       9600";
+    names.fixedParityName = "sEdit2";
+    names.fixedParity = "        нет";
+    names.fixedAsEdits = true;
+    linkGroups_[3] = new LinkGroup(names, sTabSheet4);
+    column->addWidget(linkGroups_[3]);
+    column->addStretch(1);
+    return sTabSheet4;
+}
+
+// ---- Port settings and logical number ------------------------------------------------
+
+void TForm1::wireLinkGroups() {
+    for (int selector = 1; selector <= 4; ++selector) {
+        QComboBox* box = linkGroups_[selector - 1]->port();
+        connect(box, &QComboBox::currentIndexChanged, this, [this, selector](int item) {
+            if (syncing_ || item < 0)
+                return;
+            portSettings_->ComboBoxPortChange(selector, item);
+            showPortSettings();
+        });
+    }
+    for (LinkGroup* g : {linkGroups_[0], linkGroups_[2]}) {
+        connect(g->baud(), &QComboBox::currentIndexChanged, this, [this, g](int) {
+            if (syncing_)
+                return;
+            portSettings_->ComboBoxBaudChange(g->baud()->currentText());
+            showPortSettings();
+        });
+        connect(g->parity(), &QComboBox::currentIndexChanged, this, [this, g](int item) {
+            if (syncing_ || item < 0)
+                return;
+            portSettings_->ComboBoxParChange(item);
+            showPortSettings();
+        });
+    }
+    connect(Edit1, &QLineEdit::textEdited, this, &TForm1::Edit1Change);
+    connect(Edit2, &QLineEdit::textEdited, this, &TForm1::Edit2Change);
+}
+
+void TForm1::showPortSettings() {
+    syncing_ = true;
+    for (LinkGroup* g : linkGroups_) {
+        g->port()->setCurrentIndex(portSettings_->portIndex());
+        if (g->baud())
+            g->baud()->setCurrentIndex(portSettings_->baudItemIndex());
+        if (g->parity())
+            g->parity()->setCurrentIndex(portSettings_->parityIndex());
+    }
+    syncing_ = false;
+}
+
+void TForm1::ControlInfoEdit(QLineEdit* field) {
+    const LogicalNumberCheck check = CheckLogicalNumber(field->text());
+    if (check == LogicalNumberCheck::Accept)
+        return;
+    if (check == LogicalNumberCheck::OutOfRange) {
+        field->clear();
+        messagebox::Show(QString::fromUtf8(kLogicalNumberRangeMessage), this);
+        field->setFocus();
+        return;
+    }
+    field->clear();
+}
+
+void TForm1::Edit1Change() {
+    ControlInfoEdit(Edit1);
+    Edit2->setText(Edit1->text());
+}
+
+void TForm1::Edit2Change() {
+    ControlInfoEdit(Edit2);
+    Edit1->setText(Edit2->text());
+}
+
+void TForm1::sBitBtn1Click() {
+    if (sComboBoxSkin->isVisible()) {
+        sComboBoxSkin->setVisible(false);
+        return;
+    }
+    sComboBoxSkin->setCurrentText(portSettings_->skinName());
+    sComboBoxSkin->setVisible(true);
+}
+
+void TForm1::sComboBoxSkinChange() {
+    sComboBoxSkin->setVisible(false);
+    const QString name = sComboBoxSkin->currentText();
+    if (name.isEmpty() || !ApplySkin(name)) {
+        messagebox::Show(QStringLiteral("Ошибка при изменении внешнего вида"), this);
+        return;
+    }
+    portSettings_->storeSkinName(name);
+}
+
+// ---- Page switches --------------------------------------------------------------------
+
+void TForm1::PageControl1Change() {
+    engine_->InfoChannelMode = false;
+    const int page = PageControl1->currentIndex();
+    if (runsAtStoredSettings(page)) {
+        portSettings_->applyStored();
+    } else {
+        portSettings_->applyFixed9600();
+    }
+    showPortSettings();
+    if (PageControl1->currentWidget() == sTabSheet4) {
+        if (!port_->flushInBuffer() || !port_->flushOutBuffer()) {
+            reportError(port_->errorString());
+        }
+        engine_->InfoChannelMode = true;
+        TimerChanInfo->setEnabled(true);
+    }
+    PageControl_TervexChange();
+    if (!Edit1->isEnabled())
+        pollingGroup_->BitBtnStartClick();
+    PageControlSetAllParamChange();
+}
+
+void TForm1::PageControl_TervexChange() {
+    if (PageControl_Tervex->currentIndex() != 0)
+        pollingGroup_->DropPollingFlag();
+}
+
+void TForm1::PageControlSetAllParamChange() {
+    // The procedures of the calibration pages end here once they exist.
+}
+
+// ---- Status line ----------------------------------------------------------------------
+
+void TForm1::ShowStatus(const QString& text) {
+    statusPanel2->setText(text);
+    TimerMess->setEnabled(true);
+}
+
+void TForm1::TimerMessTimer() {
+    TimerMess->setEnabled(false);
+    statusPanel2->clear();
+}
+
+// ---- Link hooks -----------------------------------------------------------------------
+
+std::optional<int> TForm1::setupAddress() {
+    bool ok = false;
+    const int n = Edit2->text().trimmed().toInt(&ok);
+    if (!ok)
+        return std::nullopt;
+    return n;
+}
+
+QString TForm1::setupAddressText() {
+    return Edit2->text();
+}
+
+void TForm1::reportError(const QString& text) {
+    messagebox::ShowError(text, this);
+}
+
+void TForm1::showMessage(const QString& text) {
+    messagebox::Show(text, this);
+}
+
+void TForm1::showReplyTime() {
+    pollingGroup_->ShowReplyTime();
+}
+
+void TForm1::counterChanged(LinkCounter c) {
+    pollingGroup_->ShowCounter(c);
+}
+
+void TForm1::clearMeasuredValues() {
+    measuredPage_->ClearMeasuredValues();
+}
+
+void TForm1::pollingTimerStep() {
+    pollingGroup_->PollingTimerStep();
+}
+
+void TForm1::replyArrived() {
+    pollingGroup_->setStartEnabled(true);
+}
+
+void TForm1::replyTimedOut() {
+    pollingGroup_->setStartEnabled(true);
+}
+
+void TForm1::setRatioGroupEnabled(bool on) {
+    GroupBoxNetSchKp->setEnabled(on);
+}
+
+// ---- Polling host ---------------------------------------------------------------------
+
+std::optional<int> TForm1::pollingAddress() {
+    bool ok = false;
+    const int n = Edit1->text().trimmed().toInt(&ok);
+    if (!ok) {
+        reportError(linktext::NotANumber(Edit1->text()));
+        return std::nullopt;
+    }
+    return n;
+}
+
+void TForm1::setPollingAddressEnabled(bool on) {
+    Edit1->setEnabled(on);
+}
+
+bool TForm1::pollingAddressEnabled() const {
+    return Edit1->isEnabled();
+}
+
+void TForm1::setExitEnabled(bool on) {
+    BitBtnExit->setEnabled(on);
+}
+
+PollingHost::Target TForm1::pollTarget() {
+    if (PageControl_Tervex->currentWidget() == TS_FullInfo)
+        return Target::MeasuredValues;
+    return IndParamPending ? Target::IndicatorSetup : Target::IndicatorValues;
+}
