@@ -1,0 +1,135 @@
+// The real main window in-process, its COM1 mapped to the simulated transducer on a
+// virtual serial line.
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <memory>
+
+#include "app/inifile.h"
+#include "app/tform1.h"
+#include "link/qtserialport.h"
+#include "link/timer.h"
+#include "messagebox_seam.h"
+
+namespace {
+
+// The simulator as a child process, ended by its PID.
+class Simulator {
+  public:
+    explicit Simulator(const QStringList& options) {
+        link_ = dir_.filePath(QStringLiteral("line"));
+        process_.setProgram(QStringLiteral(TERVEX_SIM_PATH));
+        process_.setArguments(options + QStringList{QStringLiteral("--link"), link_});
+        process_.start();
+        ready_ = process_.waitForStarted(5000) && process_.waitForReadyRead(5000) &&
+                 process_.readLine().startsWith("tervex-sim: ready");
+    }
+    ~Simulator() {
+        if (process_.state() == QProcess::NotRunning)
+            return;
+        ::kill(pid_t(process_.processId()), SIGCONT);
+        process_.terminate();
+        if (!process_.waitForFinished(3000)) {
+            process_.kill();
+            process_.waitForFinished(3000);
+        }
+    }
+    bool ready() const { return ready_; }
+    QString link() const { return link_; }
+    void pause() { ::kill(pid_t(process_.processId()), SIGSTOP); }
+
+  private:
+    QTemporaryDir dir_;
+    QString link_;
+    QProcess process_;
+    bool ready_ = false;
+};
+
+struct Window {
+    SystemClock clock;
+    MessageRecorder messages;
+    std::unique_ptr<TForm1> form;
+    explicit Window(const QString& line) {
+        QFile ini(QStringLiteral("Tervex.ini"));
+        if (ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            ini.write("[Порты]\nCOM1=" + line.toUtf8() + "\n");
+        ini.close();
+        auto* port = new QtSerialPort([](int n) { return IniFile().portOverride(n); });
+        form = std::make_unique<TForm1>(port, &clock);
+    }
+    QString text(const char* name) {
+        if (auto* e = form->findChild<QLineEdit*>(QString::fromLatin1(name)))
+            return e->text();
+        return form->findChild<QLabel*>(QString::fromLatin1(name))->text();
+    }
+    void read() { form->findChild<QPushButton*>(QStringLiteral("BitBtnStart"))->click(); }
+};
+
+const char* const kFields[] = {
+    "EditUa",    "EditUb",    "EditUc",    "EditU",    "EditUab", "EditUbc", "EditUca", "EditUL",
+    "EditIa",    "EditIb",    "EditIc",    "EditI",    "EditPa",  "EditPb",  "EditPc",  "EditP",
+    "EditQa",    "EditQb",    "EditQc",    "EditQ",    "EditSa",  "EditSb",  "EditSc",  "EditS",
+    "EditCosFa", "EditCosFb", "EditCosFc", "EditCosF", "EditFrec"};
+
+}  // namespace
+
+class EndToEndTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void oneReadFillsAllFields() {
+        Simulator sim({QStringLiteral("--seed"), QStringLiteral("1"), QStringLiteral("--no-info"),
+                       QStringLiteral("27")});
+        QVERIFY(sim.ready());
+        Window w(sim.link());
+        w.read();
+        QTRY_COMPARE_WITH_TIMEOUT(w.text("StaticTextTimeMeasure").isEmpty(), false, 4000);
+        for (const char* name : kFields) {
+            if (qstrcmp(name, "EditI") == 0)
+                continue;
+            bool ok = false;
+            QLocale().toDouble(w.text(name), &ok);
+            QVERIFY2(ok, name);
+        }
+        QCOMPARE(w.text("EditI"), QStringLiteral("нет информ."));
+        const double f = QLocale().toDouble(w.text("EditFrec"));
+        QVERIFY(f > 45 && f < 55);
+        const double u = QLocale().toDouble(w.text("EditUa"));
+        QVERIFY(u > 200 && u < 260);
+        QVERIFY(w.messages.messages.isEmpty());
+    }
+
+    void silentDeviceTimesOut() {
+        Simulator sim({});
+        QVERIFY(sim.ready());
+        Window w(sim.link());
+        sim.pause();
+        w.read();
+        QTRY_COMPARE_WITH_TIMEOUT(w.text("StaticTextNoAnsw"), QStringLiteral("1"), 5000);
+        QCOMPARE(w.form->findChild<QLabel*>(QStringLiteral("StatusPanel1"))->text(),
+                 QStringLiteral("  Нет ответа от устройства !"));
+        QVERIFY(w.text("EditUa").isEmpty());
+    }
+
+    void exceptionReplyShowsItsText() {
+        Simulator sim({QStringLiteral("--exception-rate"), QStringLiteral("1")});
+        QVERIFY(sim.ready());
+        Window w(sim.link());
+        w.read();
+        QTRY_COMPARE_WITH_TIMEOUT(w.messages.messages.size(), 1, 4000);
+        QCOMPARE(w.messages.messages.first(),
+                 QStringLiteral("Подчиненный занят обработкой команды"));
+        QTest::qWait(3300);
+        QVERIFY(w.text("StaticTextNoAnsw").isEmpty());
+        QVERIFY(w.text("StaticTextTimeMeasure").isEmpty());
+    }
+};
+
+QTEST_MAIN(EndToEndTest)
+#include "wire_e2e.moc"
