@@ -9,6 +9,9 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Raw frames are for diagnosis; QT_LOGGING_RULES="tervex.frames.debug=true" shows them.
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("tervex.*.debug=false"));
     SystemClock clock;
     // COM n maps to a device through the configuration file's port map, read when the port
     // opens so that an edited map takes effect on the next open.
