@@ -38,6 +38,8 @@ QWidget* fixedText(const char* name, const char* text, bool asEdit, QWidget* par
 LinkGroup::LinkGroup(const Names& names, QWidget* parent)
     : QGroupBox(QStringLiteral("Связь"), parent) {
     setObjectName(QString::fromLatin1(names.group));
+    // The group keeps the width of the first page's side column on every page.
+    setMaximumWidth(320);
     auto* outer = new QVBoxLayout(this);
     auto* settings = new QGroupBox(QStringLiteral("Настройки порта"), this);
     settings->setObjectName(QString::fromLatin1(names.group) + QStringLiteral("Port"));
