@@ -1,10 +1,12 @@
 // The real main window in-process, its COM1 mapped to the simulated transducer on a
 // virtual serial line.
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -42,6 +44,18 @@ class Simulator {
     bool ready() const { return ready_; }
     QString link() const { return link_; }
     void pause() { ::kill(pid_t(process_.processId()), SIGSTOP); }
+    // Ends the simulator and returns what it printed, its closing counts included.
+    QString finish() {
+        process_.terminate();
+        process_.waitForFinished(5000);
+        return QString::fromUtf8(process_.readAllStandardOutput() +
+                                 process_.readAllStandardError());
+    }
+    static int count(const QString& report, const QString& what) {
+        const QRegularExpressionMatch m =
+            QRegularExpression(what + QStringLiteral(" (\\d+)")).match(report);
+        return m.hasMatch() ? m.captured(1).toInt() : -1;
+    }
 
   private:
     QTemporaryDir dir_;
@@ -115,6 +129,34 @@ class EndToEndTest : public QObject {
         QCOMPARE(w.form->findChild<QLabel*>(QStringLiteral("StatusPanel1"))->text(),
                  QStringLiteral("  Нет ответа от устройства !"));
         QVERIFY(w.text("EditUa").isEmpty());
+    }
+
+    void pollingCountersMatchInjectedFaults() {
+        Simulator sim({QStringLiteral("--seed"), QStringLiteral("5"), QStringLiteral("--no-pace"),
+                       QStringLiteral("--drop-rate"), QStringLiteral("0.15"),
+                       QStringLiteral("--corrupt-rate"), QStringLiteral("0.15"),
+                       QStringLiteral("--fragment-rate"), QStringLiteral("0.3")});
+        QVERIFY(sim.ready());
+        Window w(sim.link());
+        w.form->findChild<QCheckBox*>(QStringLiteral("CheckBoxAuto"))->setChecked(true);
+        w.read();
+        QTest::qWait(8000);
+        w.read();  // stop
+        // The last request is answered or times out before the counts are compared.
+        QTest::qWait(3300);
+        const QString report = sim.finish();
+        const int dropped = Simulator::count(report, QStringLiteral("dropped"));
+        const int corrupted = Simulator::count(report, QStringLiteral("corrupted"));
+        QVERIFY2(dropped >= 0 && corrupted >= 0, qPrintable(report));
+        QVERIFY2(dropped + corrupted > 0, qPrintable(report));
+        auto counter = [&](const char* name) {
+            return w.text(name).isEmpty() ? 0 : w.text(name).toInt();
+        };
+        // A corrupted reply is a checksum error and then, as nothing else comes, a time-out.
+        QCOMPARE(counter("StaticTextErrCRC"), corrupted);
+        QCOMPARE(counter("StaticTextNoAnsw"), dropped + corrupted);
+        QCOMPARE(counter("StaticTextAllEnquiry"),
+                 Simulator::count(report, QStringLiteral("requests")));
     }
 
     void exceptionReplyShowsItsText() {
