@@ -4,148 +4,191 @@
 #include "link/serialport.h"
 
 namespace {
-const char* const kSection = "Соединение";
-const char* const kPortKey = "Порт";
-const char* const kSpeedKey = "Скорость";
-const char* const kParityKey = "Паритет";
-const char* const kSkinSection = "Скины";
-const char* const kSkinKey = "SkinName";
-const char* const kDefaultSkin = "Neutral (internal)";
-constexpr int kPortCount = 16;
+
+const QString kSection = QStringLiteral("Соединение");
+const QString kPortKey = QStringLiteral("Порт");
+const QString kSpeedKey = QStringLiteral("Скорость");
+const QString kParityKey = QStringLiteral("Паритет");
+const QString kSkinSection = QStringLiteral("Скины");
+const QString kSkinKey = QStringLiteral("SkinName");
+const QString kDefaultSkin = QStringLiteral("Neutral (internal)");
+constexpr int kDefaultSpeed = 9600;
+
+QString withNumber(const char* text, int n) {
+    return QString::fromUtf8(text) + QString::number(n);
+}
+
 }  // namespace
 
 PortSettings::PortSettings(SerialPort* port, IniFile* ini) : serial_(port), ini_(ini) {}
 
-QStringList PortSettings::portItems() {
-    QStringList items;
-    for (int i = 1; i <= kPortCount; ++i)
-        items << QStringLiteral("Comm%1").arg(i);
-    return items;
+void PortSettings::message(const QString& text) const {
+    if (message_)
+        message_(text);
 }
 
-QStringList PortSettings::baudItems() {
-    return {QStringLiteral("1200"), QStringLiteral("2400"),  QStringLiteral("4800"),
-            QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400")};
+// The port refuses a setting only when it is open and the device says no; the first refusal
+// of an operation carries the reason, the others would repeat it.
+void PortSettings::reportPort(bool ok, QString* portError) const {
+    if (!ok && portError->isEmpty())
+        *portError = serial_->errorString();
 }
 
-QStringList PortSettings::parityItems() {
-    return {QStringLiteral("отключен"), QStringLiteral("нечетный"), QStringLiteral("четный")};
+void PortSettings::reportPortError(const QString& portError) const {
+    if (!portError.isEmpty() && error_)
+        error_(portError);
 }
 
-void PortSettings::store(const char* key, int value) {
+void PortSettings::notifyChanged() const {
+    if (changed_)
+        changed_();
+}
+
+void PortSettings::store(const QString& key, int value) {
     if (!ini_->writeInt(kSection, key, value))
         message(ini_->error());
 }
 
-void PortSettings::applyPortNumber() {
+void PortSettings::applyPortNumber(QString* portError) {
     bool ok = true;
-    port_ = ini_->readInt(kSection, kPortKey, 1, &ok);
-    // A number the selectors cannot show is reported before it reaches the port.
-    const bool valid = port_ >= 1 && port_ <= kPortCount;
-    if (!ok || (valid && !serial_->setComNumber(port_))) {
-        message(QStringLiteral("Ошибка при чтении номера порта: COM %1").arg(port_));
-    }
+    const int n = ini_->readInt(kSection, kPortKey, 1, &ok);
+    // A number the selectors cannot show is replaced before it reaches the port.
+    const bool valid = n >= 1 && n <= kPortCount;
+    const bool applied = !valid || serial_->setComNumber(n);
+    port_ = n;
+    if (!ok || !applied)
+        message(withNumber("Ошибка при чтении номера порта: COM ", n));
     if (!valid) {
-        message(QStringLiteral("Ошибочный номер порта: COM %1").arg(port_));
+        message(withNumber("Ошибочный номер порта: COM ", n));
         port_ = 1;
-        if (!serial_->setComNumber(port_))
-            error(serial_->errorString());
+        reportPort(serial_->setComNumber(port_), portError);
     }
     portIndex_ = port_ - 1;
 }
 
 void PortSettings::showBaud() {
-    const int i = baudItems().indexOf(QString::number(speed_));
-    baudItemIndex_ = i >= 0 ? i : baudItems().indexOf(QStringLiteral("9600"));
+    const qsizetype i = kBaudItems.indexOf(QString::number(speed_));
+    baudItemIndex_ = int(i >= 0 ? i : kBaudItems.indexOf(QString::number(kDefaultSpeed)));
 }
 
 void PortSettings::applyStored() {
-    applyPortNumber();
+    QString portError;
+    applyPortNumber(&portError);
+
     bool ok = true;
-    speed_ = ini_->readInt(kSection, kSpeedKey, 9600, &ok);
+    speed_ = ini_->readInt(kSection, kSpeedKey, kDefaultSpeed, &ok);
     if (!ok)
-        message(QStringLiteral("Ошибка при чтении скорости порта: COM %1").arg(port_));
+        message(withNumber("Ошибка при чтении скорости порта: COM ", port_));
+    // Slower speeds than the selectors offer are accepted from the file: the port runs at
+    // them while the selectors show 9600.
     if (speed_ < 600 || speed_ > 19200) {
-        message(QStringLiteral("Ошибочная скорость порта: %1").arg(speed_));
-        speed_ = 9600;
+        message(withNumber("Ошибочная скорость порта: ", speed_));
+        speed_ = kDefaultSpeed;
     }
     showBaud();
-    if (!serial_->setBaud(speed_))
-        error(serial_->errorString());
+    reportPort(serial_->setBaud(speed_), &portError);
+
     parity_ = ini_->readInt(kSection, kParityKey, 0, &ok);
     if (!ok)
-        message(QStringLiteral("Ошибка при чтении паритета порта: COM %1").arg(port_));
+        message(withNumber("Ошибка при чтении паритета порта: COM ", port_));
     if (parity_ < 0 || parity_ > 2) {
-        message(QStringLiteral("Ошибка в задании контроля четности порта: %1").arg(parity_));
+        message(withNumber("Ошибка в задании контроля четности порта: ", parity_));
         parity_ = 0;
     }
-    if (!serial_->setParity(parity_))
-        error(serial_->errorString());
-    serial_->setDataBits(8);
-    serial_->setStopBits(1);
+    parityIndex_ = parity_;
+    reportPort(serial_->setParity(parity_), &portError);
+    reportPort(serial_->setDataBits(8), &portError);
+    reportPort(serial_->setStopBits(1), &portError);
+    reportPortError(portError);
+    notifyChanged();
 }
 
 void PortSettings::applyFixed9600() {
-    applyPortNumber();
-    serial_->setBaud(9600);
-    serial_->setParity(0);
-    serial_->setDataBits(8);
-    serial_->setStopBits(1);
+    QString portError;
+    applyPortNumber(&portError);
+    reportPort(serial_->setBaud(kDefaultSpeed), &portError);
+    reportPort(serial_->setParity(0), &portError);
+    reportPort(serial_->setDataBits(8), &portError);
+    reportPort(serial_->setStopBits(1), &portError);
+    reportPortError(portError);
+    notifyChanged();
 }
 
 void PortSettings::ComboBoxPortChange(int selector, int item) {
-    const int n = item + 1;
+    // A selector being emptied reports item -1; there is no port to choose then.
+    if (item < 0 || item >= kPortCount)
+        return;
+    int n = item + 1;
     if (!serial_->setComNumber(n)) {
         if (selector != 4) {
-            // The port keeps the new number but stays closed; selectors and file stay.
-            error(serial_->errorString());
+            // The port keeps the new number, closed, and tries it again at its next use.
+            port_ = n;
+            reportPortError(serial_->errorString());
             return;
         }
-        serial_->setComNumber(0);
-        port_ = 0;
-    } else {
-        port_ = n;
+        // The information channel gives up the port instead; the next application of the
+        // file reports the stored 0 and falls back to COM 1.
+        n = 0;
+        serial_->setComNumber(n);
     }
+    port_ = n;
     portIndex_ = item;
     store(kPortKey, port_);
+    notifyChanged();
 }
 
 void PortSettings::ComboBoxBaudChange(const QString& text) {
     bool ok = false;
-    speed_ = text.toInt(&ok);
+    speed_ = text.toInt(&ok, 10);
     if (!ok)
-        speed_ = 9600;
+        speed_ = kDefaultSpeed;
+    // Narrower than what the selectors offer: the item "38400" is refused here.
     if (speed_ < 1200 || speed_ > 19200) {
-        message(QStringLiteral("Ошибочная скорость порта: %1").arg(speed_));
-        speed_ = 9600;
+        message(withNumber("Ошибочная скорость порта: ", speed_));
+        speed_ = kDefaultSpeed;
     }
     store(kSpeedKey, speed_);
     showBaud();
-    if (!serial_->setBaud(speed_))
-        error(serial_->errorString());
+    QString portError;
+    reportPort(serial_->setBaud(speed_), &portError);
+    reportPortError(portError);
+    notifyChanged();
 }
 
 void PortSettings::ComboBoxParChange(int item) {
+    if (item < 0 || item >= int(kParityItems.size()))
+        return;
     parity_ = item;
-    if (!serial_->setParity(parity_))
-        error(serial_->errorString());
+    parityIndex_ = item;
+    QString portError;
+    reportPort(serial_->setParity(parity_), &portError);
+    reportPortError(portError);
     store(kParityKey, parity_);
+    notifyChanged();
 }
 
 QString PortSettings::skinName() const {
-    return ini_->readString(kSkinSection, kSkinKey, QString::fromUtf8(kDefaultSkin));
+    const QString name = ini_->readString(kSkinSection, kSkinKey, kDefaultSkin);
+    return name.isEmpty() ? kDefaultSkin : name;
 }
 
-void PortSettings::storeSkinName(const QString& name) {
-    if (!ini_->writeString(kSkinSection, kSkinKey, name))
+bool PortSettings::storeSkinName(const QString& name) {
+    if (name.isEmpty()) {
+        message(QStringLiteral("Ошибка при изменении внешнего вида"));
+        return false;
+    }
+    if (!ini_->writeString(kSkinSection, kSkinKey, name)) {
         message(ini_->error());
+        return false;
+    }
+    return true;
 }
 
 LogicalNumberCheck CheckLogicalNumber(const QString& text) {
     if (text.isEmpty())
         return LogicalNumberCheck::Accept;
     bool ok = false;
-    const int n = text.toInt(&ok);
+    const int n = text.toInt(&ok, 10);
     if (!ok)
         return LogicalNumberCheck::Clear;
     if (n < 1 || n > 247)
