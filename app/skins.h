@@ -2,7 +2,9 @@
 #include <QString>
 #include <QStringList>
 
-// The built-in visual skins, by the names the skin selector shows.
+// The built-in visual skins, by the names the skin selector shows and "SkinName" stores.
 QStringList SkinNames();
-// Applies a skin to the whole application; false for an empty or unknown name.
+// Gives the whole application the look of the named skin: the Fusion style with the skin's
+// palette and a small style sheet for tabs and group titles. False, and nothing changes, for
+// an empty or unknown name.
 bool ApplySkin(const QString& name);
