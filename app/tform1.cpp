@@ -102,7 +102,9 @@ TForm1::TForm1(SerialPort* port, Clock* clock, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(kWindowWidth, kWindowHeight);
-    ApplySkin(portSettings_->skinName());
+    // A skin name the program does not know gives the default look rather than none.
+    if (!ApplySkin(portSettings_->skinName()))
+        ApplySkin(QStringLiteral("Neutral (internal)"));
 
     wireLinkGroups();
     PageControl1->setCurrentIndex(0);
@@ -296,7 +298,10 @@ void TForm1::wireLinkGroups() {
             if (syncing_ || item < 0)
                 return;
             portSettings_->ComboBoxPortChange(selector, item);
-            showPortSettings();
+            // A refused port leaves the other selectors as they were; the one the operator
+            // changed keeps the new item.
+            if (portSettings_->portIndex() == item)
+                showPortSettings();
         });
     }
     for (LinkGroup* g : {linkGroups_[0], linkGroups_[2]}) {

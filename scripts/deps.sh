@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-  libmodbus-dev libsimpleini-dev
+  libmodbus-dev
   socat mbpoll
   xvfb xauth fonts-dejavu-core
 )

@@ -75,6 +75,7 @@ class TForm1Test : public QObject {
     void configurationAtStartUp();
     void choosingSpeedAndTypingNumbers();
     void pageSwitchesChangePortSettings();
+    void refusedPort();
     void readFillsAllFields_data();
     void readFillsAllFields();
     void noInformationMarker();
@@ -219,6 +220,24 @@ void TForm1Test::pageSwitchesChangePortSettings() {
     QCOMPARE(w.port->parity(), 1);
     QVERIFY(readIni().contains("Скорость=19200"));
     QVERIFY(w.messages.messages.isEmpty());
+}
+
+void TForm1Test::refusedPort() {
+    Window w;
+    w.port->refuseCom = 5;
+    w.get<QComboBox>("ComboBoxPort1")->setCurrentIndex(4);
+    QCOMPARE(w.messages.take().size(), 1);
+    QCOMPARE(w.get<QComboBox>("ComboBoxPort1")->currentIndex(), 4);
+    QCOMPARE(w.get<QComboBox>("ComboBoxPort3")->currentIndex(), 0);
+    QVERIFY(!readIni().contains("Порт"));
+    // Through the information-channel selector a refusal leaves no port at all.
+    w.get<QComboBox>("ComboBoxPort4")->setCurrentIndex(4);
+    QCOMPARE(w.port->comNumber(), 0);
+    QCOMPARE(w.get<QComboBox>("ComboBoxPort3")->currentIndex(), 4);
+    QVERIFY(readIni().contains("Порт=0"));
+    w.get<QTabWidget>("PageControl1")->setCurrentIndex(1);
+    QCOMPARE(w.messages.take(), QStringList{"Ошибочный номер порта: COM 0"});
+    QCOMPARE(w.port->comNumber(), 1);
 }
 
 void TForm1Test::readFillsAllFields_data() {
