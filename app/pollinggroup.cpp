@@ -106,28 +106,26 @@ void PollingGroup::BitBtnStartClick() {
     } else {
         BitBtnStart->setEnabled(false);
     }
-    RequestRecord& r = engine_->MainRequest;
-    r.SlaveAddress = quint16(*address);
+    // The three reads of the first page, as the request table presets them.
+    int code = 0;
     switch (host_->pollTarget()) {
         case PollingHost::Target::MeasuredValues:
-            r.StartRegister = 0x0000;
-            r.RegisterCount = 58;
-            r.ReplyLength = 121;
-            r.Code = 0;
+            code = 0;
             break;
         case PollingHost::Target::IndicatorSetup:
-            r.StartRegister = 0x0400;
-            r.RegisterCount = 6;
-            r.ReplyLength = 17;
-            r.Code = 4;
+            code = 4;
             break;
         case PollingHost::Target::IndicatorValues:
-            r.StartRegister = 0x0300;
-            r.RegisterCount = 6;
-            r.ReplyLength = 17;
-            r.Code = 3;
+            code = 3;
             break;
     }
+    const RequestRecord preset = PreparedRecord(code);
+    RequestRecord& r = engine_->MainRequest;
+    r.SlaveAddress = quint16(*address);
+    r.StartRegister = preset.StartRegister;
+    r.RegisterCount = preset.RegisterCount;
+    r.ReplyLength = preset.ReplyLength;
+    r.Code = preset.Code;
     // A read that could not go out must not leave the button waiting for a reply.
     if (!engine_->SendInquiry(r) && !polling_)
         BitBtnStart->setEnabled(true);

@@ -58,15 +58,10 @@ double luminance(const QColor& c) {
     return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
 }
 
-double contrast(const QColor& a, const QColor& b) {
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
 // The accent as a text colour on `background`: darkened (or lightened on a dark skin) until
 // it reads as well as body text should.
 QColor readableOn(QColor accent, const QColor& background) {
-    for (int i = 0; i < 20 && contrast(accent, background) < 4.5; ++i)
+    for (int i = 0; i < 20 && ContrastRatio(accent, background) < 4.5; ++i)
         accent = isDark(background) ? accent.lighter(115) : accent.darker(115);
     return accent;
 }
@@ -86,9 +81,9 @@ QPalette paletteOf(const Skin& s) {
         p.setColor(g, QPalette::ButtonText, off ? mix(text, button, 0.55) : text);
         p.setColor(g, QPalette::PlaceholderText, mix(text, base, 0.5));
         p.setColor(g, QPalette::Highlight, off ? mix(accent, window, 0.5) : accent);
-        p.setColor(
-            g, QPalette::HighlightedText,
-            contrast(accent, Qt::black) > contrast(accent, Qt::white) ? Qt::black : Qt::white);
+        p.setColor(g, QPalette::HighlightedText,
+                   ContrastRatio(accent, Qt::black) > ContrastRatio(accent, Qt::white) ? Qt::black
+                                                                                       : Qt::white);
         p.setColor(g, QPalette::ToolTipBase, base);
         p.setColor(g, QPalette::ToolTipText, text);
         p.setColor(g, QPalette::Link, readableOn(accent, base));
@@ -137,4 +132,9 @@ bool ApplySkin(const QString& name) {
     QApplication::setPalette(paletteOf(*s));
     qApp->setStyleSheet(styleSheetOf(*s));
     return true;
+}
+
+double ContrastRatio(const QColor& a, const QColor& b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }

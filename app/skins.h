@@ -1,4 +1,5 @@
 #pragma once
+#include <QColor>
 #include <QString>
 #include <QStringList>
 
@@ -8,3 +9,6 @@ QStringList SkinNames();
 // palette and a small style sheet for tabs and group titles. False, and nothing changes, for
 // an empty or unknown name.
 bool ApplySkin(const QString& name);
+
+// Contrast ratio of two colours, 1 (same) to 21 (black on white), by relative luminance.
+double ContrastRatio(const QColor& a, const QColor& b);

@@ -47,6 +47,19 @@ LinkTimer* namedTimer(Clock* clock, QObject* parent, const char* name, int inter
     return t;
 }
 
+// The row "Установить связь:" with the lamp of a calibration procedure.
+StatusLamp* addProcedureLamp(QVBoxLayout* column, const char* name, LampState* state) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(QStringLiteral("Установить связь:")));
+    auto* lamp = new StatusLamp;
+    lamp->setObjectName(QString::fromLatin1(name));
+    lamp->bind(state);
+    row->addWidget(lamp);
+    row->addStretch(1);
+    column->addLayout(row);
+    return lamp;
+}
+
 // Pages 0 and 1 run at the stored speed and parity; the other two at 9600 without parity.
 bool runsAtStoredSettings(int page) {
     return page == 0 || page == 1;
@@ -215,14 +228,7 @@ QWidget* TForm1::buildTuningPage() {
     groupNet->setObjectName(QStringLiteral("GroupBoxNetSchKp"));
     GroupBoxNetSchKp = groupNet;
     metrologyColumn->addWidget(groupNet);
-    auto* procedureRow = new QHBoxLayout;
-    procedureRow->addWidget(new QLabel(QStringLiteral("Установить связь:"), metrology));
-    ApdStatusLight1 = new StatusLamp(metrology);
-    ApdStatusLight1->setObjectName(QStringLiteral("ApdStatusLight1"));
-    ApdStatusLight1->bind(&engine_->lamp1());
-    procedureRow->addWidget(ApdStatusLight1);
-    procedureRow->addStretch(1);
-    metrologyColumn->addLayout(procedureRow);
+    ApdStatusLight1 = addProcedureLamp(metrologyColumn, "ApdStatusLight1", &engine_->lamp1());
     PageControl2or3Elem = namedTabs("PageControl2or3Elem", metrology);
     PageControl2or3Elem->addTab(namedPage("TabSheet4"), QStringLiteral("Двух элементная"));
     PageControl2or3Elem->addTab(namedPage("TabSheet3"), QStringLiteral("Трех элементная"));
@@ -235,14 +241,7 @@ QWidget* TForm1::buildTuningPage() {
 
     QWidget* current = namedPage("TSSetCurrent");
     auto* currentColumn = new QVBoxLayout(current);
-    auto* currentRow = new QHBoxLayout;
-    currentRow->addWidget(new QLabel(QStringLiteral("Установить связь:"), current));
-    ApdStatusLight2 = new StatusLamp(current);
-    ApdStatusLight2->setObjectName(QStringLiteral("ApdStatusLight2"));
-    ApdStatusLight2->bind(&engine_->lamp2());
-    currentRow->addWidget(ApdStatusLight2);
-    currentRow->addStretch(1);
-    currentColumn->addLayout(currentRow);
+    ApdStatusLight2 = addProcedureLamp(currentColumn, "ApdStatusLight2", &engine_->lamp2());
     currentColumn->addStretch(1);
     PageControlSetAllParam->addTab(current, QStringLiteral("Настройка токовых выходов"));
 

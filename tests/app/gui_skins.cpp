@@ -8,19 +8,6 @@
 
 namespace {
 
-double luminance(const QColor& c) {
-    auto channel = [](double v) {
-        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
-}
-
-// Contrast ratio of two colours, 1 (same) to 21 (black on white).
-double contrast(const QColor& a, const QColor& b) {
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
 QString look(const QPalette& p) {
     QStringList parts;
     for (QPalette::ColorRole role :
@@ -67,7 +54,7 @@ void SkinsTest::everySkinIsItsOwnLegibleLook() {
                      {QPalette::Text, QPalette::Base},
                      {QPalette::HighlightedText, QPalette::Highlight}};
         for (const auto& pair : pairs) {
-            const double c = contrast(p.color(pair.fore), p.color(pair.back));
+            const double c = ContrastRatio(p.color(pair.fore), p.color(pair.back));
             QVERIFY2(c >= 4.5, qPrintable(QStringLiteral("%1: roles %2/%3 contrast %4")
                                               .arg(name)
                                               .arg(pair.fore)
@@ -75,11 +62,11 @@ void SkinsTest::everySkinIsItsOwnLegibleLook() {
                                               .arg(c)));
         }
         // Disabled text is told apart from enabled text, yet still readable.
-        const double off =
-            contrast(p.color(QPalette::Disabled, QPalette::WindowText), p.color(QPalette::Window));
-        QVERIFY2(
-            off >= 1.5 && off < contrast(p.color(QPalette::WindowText), p.color(QPalette::Window)),
-            qPrintable(name));
+        const double off = ContrastRatio(p.color(QPalette::Disabled, QPalette::WindowText),
+                                         p.color(QPalette::Window));
+        QVERIFY2(off >= 1.5 &&
+                     off < ContrastRatio(p.color(QPalette::WindowText), p.color(QPalette::Window)),
+                 qPrintable(name));
     }
     QCOMPARE(looks.size(), SkinNames().size());
 }

@@ -6,16 +6,9 @@
 #include "link/engine.h"
 #include "link/frames.h"
 #include "manualclock.h"
+#include "replies.h"
 
 namespace {
-
-QByteArray withCrc(QByteArray body) {
-    const quint16 crc =
-        ModbusCrc16(reinterpret_cast<const quint8*>(body.constData()), quint16(body.size()));
-    body.append(char(crc >> 8));
-    body.append(char(crc & 0xFF));
-    return body;
-}
 
 QByteArray readReply(int registers, quint8 fill = 0x11) {
     QByteArray body;
@@ -23,7 +16,7 @@ QByteArray readReply(int registers, quint8 fill = 0x11) {
     body.append(char(3));
     body.append(char(2 * registers));
     body.append(QByteArray(2 * registers, char(fill)));
-    return withCrc(body);
+    return replies::withCrc(body);
 }
 
 struct Recorder : LinkHooks {
@@ -189,7 +182,7 @@ void EngineTest::exceptionWithUnknownCodeShowsNothing() {
         f.engine.CalibrationWritePending = true;
         f.engine.setCurrentRequest(8);
         f.readBlock();
-        f.port.deliver(withCrc(QByteArray::fromHex("0183") + QByteArray(1, char(code))));
+        f.port.deliver(replies::withCrc(QByteArray::fromHex("0183") + QByteArray(1, char(code))));
         QVERIFY(f.hooks.messages.isEmpty());
         QVERIFY(!f.engine.CalibrationWritePending);
         QCOMPARE(f.engine.currentRequest()->Code, quint8(8));

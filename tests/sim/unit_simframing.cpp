@@ -3,6 +3,8 @@
 // command line.
 #include <QtTest>
 
+#include "replies.h"
+
 #include "link/crc.h"
 #include "sim/faults.h"
 #include "sim/framer.h"
@@ -17,23 +19,11 @@ namespace {
 
 constexpr qint64 kSilenceUs = 20000;
 
-QByteArray withChecksum(QByteArray b) {
-    const quint16 crc =
-        ModbusCrc16(reinterpret_cast<const quint8*>(b.constData()), quint16(b.size()));
-    b.append(char(crc >> 8));
-    b.append(char(crc & 0xFF));
-    return b;
-}
-
-bool checksumRight(const QByteArray& b) {
-    return ModbusCrc16(reinterpret_cast<const quint8*>(b.constData()), quint16(b.size())) == 0;
-}
-
-const QByteArray kRead = withChecksum(QByteArray::fromHex("01030000003A"));
-const QByteArray kWrite = withChecksum(QByteArray::fromHex("0106020600 02"));
-const QByteArray kBlock = withChecksum(QByteArray::fromHex("011004000003060019001B0015"));
-const QByteArray kRemoteRead = withChecksum(QByteArray::fromHex("0300F0"));
-const QByteArray kUnknownFunction = withChecksum(QByteArray::fromHex("01110000"));
+const QByteArray kRead = replies::withCrc(QByteArray::fromHex("01030000003A"));
+const QByteArray kWrite = replies::withCrc(QByteArray::fromHex("0106020600 02"));
+const QByteArray kBlock = replies::withCrc(QByteArray::fromHex("011004000003060019001B0015"));
+const QByteArray kRemoteRead = replies::withCrc(QByteArray::fromHex("0300F0"));
+const QByteArray kUnknownFunction = replies::withCrc(QByteArray::fromHex("01110000"));
 
 // One burst of bytes on the line, `atUs` after the start.
 struct Burst {
@@ -161,17 +151,17 @@ void SimFramingTest::onlyItsOwnAddressIsAnswered() {
     setup.address = 7;
     DeviceModel d(setup, 0);
     QCOMPARE(Respond(d, kRead).kind, Answer::Silent);
-    const QByteArray at7 = withChecksum(QByteArray::fromHex("070302000001"));
-    QCOMPARE(Respond(d, at7).bytes, withChecksum(QByteArray::fromHex("0703020015")));
+    const QByteArray at7 = replies::withCrc(QByteArray::fromHex("070302000001"));
+    QCOMPARE(Respond(d, at7).bytes, replies::withCrc(QByteArray::fromHex("0703020015")));
     // A broadcast write is carried out and never answered.
-    const Answer broadcast = Respond(d, withChecksum(QByteArray::fromHex("000602060002")));
+    const Answer broadcast = Respond(d, replies::withCrc(QByteArray::fromHex("000602060002")));
     QCOMPARE(broadcast.kind, Answer::Silent);
     quint16 brightness = 0;
     QCOMPARE(d.read(515, 1, &brightness), kNoException);
     QCOMPARE(brightness, quint16(2));
     // Too short to be anything: no answer, no crash.
     QCOMPARE(Respond(d, QByteArray::fromHex("07")).kind, Answer::Silent);
-    QCOMPARE(Respond(d, withChecksum(QByteArray::fromHex("0703"))).bytes.size(), 5);
+    QCOMPARE(Respond(d, replies::withCrc(QByteArray::fromHex("0703"))).bytes.size(), 5);
 }
 
 void SimFramingTest::faultsAtFullRate_data() {
@@ -196,7 +186,7 @@ void SimFramingTest::faultsAtFullRate() {
                                                 : &rates.fragment;
     *rate = 1;
     FaultInjector injector(rates, 99);
-    const QByteArray reply = withChecksum(QByteArray::fromHex("0103020015"));
+    const QByteArray reply = replies::withCrc(QByteArray::fromHex("0103020015"));
     for (int i = 0; i < 20; ++i) {
         const Delivery d = injector.apply(reply, kRead);
         QCOMPARE(d.delayUs, qint64(30000));
@@ -207,7 +197,7 @@ void SimFramingTest::faultsAtFullRate() {
             QVERIFY(d.pieces.empty());
         } else if (fault == "corrupt") {
             QCOMPARE(sent.size(), reply.size());
-            QVERIFY(!checksumRight(sent));
+            QVERIFY(!replies::checksumRight(sent));
         } else if (fault == "exception") {
             QCOMPARE(sent, ExceptionReply(kRead, 4));
         } else if (fault == "garbage") {

@@ -3,8 +3,10 @@
 // talkers on the line (remote indicator, information channel).
 #include <QDateTime>
 #include <QtTest>
+
 #include <bit>
 #include <cmath>
+#include "replies.h"
 
 #include "link/crc.h"
 #include "sim/model.h"
@@ -34,18 +36,6 @@ quint8 writeFloat(DeviceModel& d, quint16 reg, float v) {
     const quint32 bits = std::bit_cast<quint32>(v);
     const quint16 w[2] = {quint16(bits >> 16), quint16(bits)};
     return d.writeMultiple(reg, w, 2);
-}
-
-bool checksumRight(const QByteArray& b) {
-    return ModbusCrc16(reinterpret_cast<const quint8*>(b.constData()), quint16(b.size())) == 0;
-}
-
-QByteArray withChecksum(QByteArray b) {
-    const quint16 crc =
-        ModbusCrc16(reinterpret_cast<const quint8*>(b.constData()), quint16(b.size()));
-    b.append(char(crc >> 8));
-    b.append(char(crc & 0xFF));
-    return b;
 }
 
 // The channel's float: low 16-bit half first.
@@ -107,8 +97,8 @@ void SimModelTest::primaryRatiosReadBackAtOnePointThree() {
 void SimModelTest::logicalNumberChangesTheAddressAnswered() {
     DeviceModel d({}, kStart);
     const QByteArray write =
-        withChecksum(QByteArray::fromHex("01060204"
-                                         "0005"));
+        replies::withCrc(QByteArray::fromHex("01060204"
+                                             "0005"));
     const Answer a = Respond(d, write);
     // The confirmation still carries the old address: the master is waiting for it there.
     QCOMPARE(a.kind, Answer::Modbus);
@@ -116,11 +106,11 @@ void SimModelTest::logicalNumberChangesTheAddressAnswered() {
     QCOMPARE(d.address(), quint8(5));
     QCOMPARE(readOne(d, 514), quint16(5));
 
-    const QByteArray readAt1 = withChecksum(QByteArray::fromHex("010302000001"));
-    const QByteArray readAt5 = withChecksum(QByteArray::fromHex("050302000001"));
+    const QByteArray readAt1 = replies::withCrc(QByteArray::fromHex("010302000001"));
+    const QByteArray readAt5 = replies::withCrc(QByteArray::fromHex("050302000001"));
     QCOMPARE(Respond(d, readAt1).kind, Answer::Silent);
     const Answer at5 = Respond(d, readAt5);
-    QCOMPARE(at5.bytes, withChecksum(QByteArray::fromHex("0503020015")));
+    QCOMPARE(at5.bytes, replies::withCrc(QByteArray::fromHex("0503020015")));
 }
 
 void SimModelTest::refusals_data() {
@@ -175,10 +165,10 @@ void SimModelTest::refusals() {
     QFETCH(QByteArray, request);
     QFETCH(int, code);
     DeviceModel d({}, kStart);
-    const QByteArray frame = withChecksum(request);
+    const QByteArray frame = replies::withCrc(request);
     const Answer a = Respond(d, frame);
     QCOMPARE(a.kind, Answer::Modbus);
-    QVERIFY(checksumRight(a.bytes));
+    QVERIFY(replies::checksumRight(a.bytes));
     if (code == 0) {
         QCOMPARE(quint8(a.bytes[1]), quint8(request[1]));
     } else {
@@ -309,7 +299,7 @@ void SimModelTest::infoPacketScalesBackToTheMeasuredValues() {
     const QByteArray p = d.infoPacket(-5);
     QCOMPARE(p.size(), kInfoPacketLength);
     QCOMPARE(p.left(5), QByteArray::fromHex("55AA018086"));
-    QVERIFY(checksumRight(p));
+    QVERIFY(replies::checksumRight(p));
     QCOMPARE(qint8(p[5]), qint8(-5));
     QCOMPARE(quint8(p[14]), quint8(0));  // three-element
     const float uLim = std::bit_cast<float>(channelPattern(p, 6));
@@ -349,11 +339,11 @@ void SimModelTest::infoPacketMarksValuesBeyondTheLimit() {
 
 void SimModelTest::remoteIndicatorKeepsWhatWasWritten() {
     DeviceModel d({}, kStart);
-    const QByteArray readRequest = withChecksum(QByteArray::fromHex("0300F0"));
+    const QByteArray readRequest = replies::withCrc(QByteArray::fromHex("0300F0"));
     const Answer first = Respond(d, readRequest);
     QCOMPARE(first.kind, Answer::RemoteIndicator);
     QCOMPARE(first.bytes.size(), kRemoteFrameLength);
-    QVERIFY(checksumRight(first.bytes));
+    QVERIFY(replies::checksumRight(first.bytes));
     QCOMPARE(quint8(first.bytes[3]), quint8(0));
     QCOMPARE(lsbFloat(first.bytes, 12), 1.3f);
     QCOMPARE(quint8(first.bytes[62]), quint8(1));
@@ -366,18 +356,18 @@ void SimModelTest::remoteIndicatorKeepsWhatWasWritten() {
     changed[16 + 17 + 2] = char(0x80);
     changed[16 + 17 + 3] = char(0xBF);
     changed[62] = 0;
-    changed = withChecksum(changed);
+    changed = replies::withCrc(changed);
     const Answer written = Respond(d, changed);
     QCOMPARE(written.kind, Answer::RemoteIndicator);
     QCOMPARE(written.bytes.size(), kRemoteWriteReplyLength);
-    QVERIFY(checksumRight(written.bytes));
+    QVERIFY(replies::checksumRight(written.bytes));
     QVERIFY(quint8(written.bytes[1]) < 129);
 
     const Answer again = Respond(d, readRequest);
     QCOMPARE(quint8(again.bytes[3 + 17]), quint8(27));
     QCOMPARE(lsbFloat(again.bytes, 16 + 17), -1.0f);
     QCOMPARE(quint8(again.bytes[62]), quint8(0));
-    QVERIFY(checksumRight(again.bytes));
+    QVERIFY(replies::checksumRight(again.bytes));
 }
 
 QTEST_GUILESS_MAIN(SimModelTest)

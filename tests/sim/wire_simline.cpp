@@ -8,22 +8,12 @@
 #include <QElapsedTimer>
 #include <QtTest>
 
+#include "replies.h"
+
 #include "link/crc.h"
 #include "simprocess.h"
 
 namespace {
-
-QByteArray withChecksum(QByteArray b) {
-    const quint16 crc =
-        ModbusCrc16(reinterpret_cast<const quint8*>(b.constData()), quint16(b.size()));
-    b.append(char(crc >> 8));
-    b.append(char(crc & 0xFF));
-    return b;
-}
-
-bool checksumRight(const QByteArray& b) {
-    return ModbusCrc16(reinterpret_cast<const quint8*>(b.constData()), quint16(b.size())) == 0;
-}
 
 // The master's end of the line, raw, without any Modbus library in between.
 class RawLine {
@@ -102,20 +92,20 @@ void SimLineTest::remoteIndicatorFrames() {
     QVERIFY2(sim.start(), qPrintable(sim.errorString()));
     RawLine line(sim.path());
     QVERIFY(line.ok());
-    const QByteArray readRequest = withChecksum(QByteArray::fromHex("0300F0"));
+    const QByteArray readRequest = replies::withCrc(QByteArray::fromHex("0300F0"));
     QVERIFY(line.send(readRequest));
     QByteArray frame = line.receive(65, 2000);
     QCOMPARE(frame.size(), 65);
-    QVERIFY(checksumRight(frame));
+    QVERIFY(replies::checksumRight(frame));
 
     frame = frame.left(63);
     frame[2] = char(0xE0);
     frame[3] = char(25);  // line 0 shows the frequency
     frame[62] = 0;        // two-element scheme
-    QVERIFY(line.send(withChecksum(frame)));
+    QVERIFY(line.send(replies::withCrc(frame)));
     const QByteArray reply = line.receive(6, 2000);
     QCOMPARE(reply.size(), 6);
-    QVERIFY(checksumRight(reply));
+    QVERIFY(replies::checksumRight(reply));
 
     QVERIFY(line.send(readRequest));
     const QByteArray again = line.receive(65, 2000);
@@ -136,7 +126,7 @@ void SimLineTest::informationChannelPackets() {
     const qsizetype at = stream.indexOf(QByteArray::fromHex("55AA018086"));
     QVERIFY(at >= 0 && at <= 134);
     const QByteArray packet = stream.mid(at, 134);
-    QVERIFY(checksumRight(packet));
+    QVERIFY(replies::checksumRight(packet));
     QCOMPARE(qint8(packet[5]), qint8(-5));
     QCOMPARE(packet.mid(16 + 4 * 25, 4), QByteArray::fromHex("FFFFFFFF"));
 }
@@ -146,8 +136,8 @@ void SimLineTest::garbageBeforeARequest() {
     QVERIFY2(sim.start({"--no-pace"}), qPrintable(sim.errorString()));
     RawLine line(sim.path());
     QVERIFY(line.ok());
-    const QByteArray read = withChecksum(QByteArray::fromHex("010302000001"));
-    const QByteArray reply = withChecksum(QByteArray::fromHex("0103020015"));
+    const QByteArray read = replies::withCrc(QByteArray::fromHex("010302000001"));
+    const QByteArray reply = replies::withCrc(QByteArray::fromHex("0103020015"));
     // Noise of every kind, then the request in the same burst: it must still be answered.
     const QByteArray noise = QByteArray::fromHex("FFFF00 0300AA 0183 01100000 0001FF 0103 0000");
     QVERIFY(line.send(noise + read));
@@ -168,11 +158,11 @@ void SimLineTest::repliesTakeTheirByteTimes() {
     QVERIFY(line.ok());
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(line.send(withChecksum(QByteArray::fromHex("01030000003A"))));
+    QVERIFY(line.send(replies::withCrc(QByteArray::fromHex("01030000003A"))));
     const QByteArray reply = line.receive(121, 3000);
     QCOMPARE(reply.size(), 121);
     QVERIFY2(clock.elapsed() >= 120, qPrintable(QString::number(clock.elapsed())));
-    QVERIFY(checksumRight(reply));
+    QVERIFY(replies::checksumRight(reply));
 }
 
 void SimLineTest::endsCleanlyOnInterrupt() {

@@ -16,6 +16,11 @@ inline QByteArray withCrc(QByteArray body) {
     return body;
 }
 
+inline bool checksumRight(const QByteArray& frame) {
+    return ModbusCrc16(reinterpret_cast<const quint8*>(frame.constData()), quint16(frame.size())) ==
+           0;
+}
+
 // A function 3 reply carrying the given register words.
 inline QByteArray read(const QList<quint16>& words, quint8 slave = 1) {
     QByteArray body;
