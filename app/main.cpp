@@ -2,10 +2,10 @@
 #include <QLoggingCategory>
 
 #include "app/inifile.h"
-#include "app/messagebox.h"
 #include "app/tform1.h"
 #include "link/qtserialport.h"
 #include "link/timer.h"
+#include "widgets/messagebox.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

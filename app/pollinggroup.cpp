@@ -8,6 +8,7 @@
 
 #include "link/serialport.h"
 #include "link/timer.h"
+#include "widgets/caption.h"
 #include "widgets/statuslamp.h"
 
 namespace {
@@ -54,17 +55,19 @@ PollingGroup::PollingGroup(LinkEngine* engine, LinkTimer* timerAuto, PollingHost
     grid->addWidget(BitBtnStart, row, 0, 1, 2);
     grid->addWidget(ApdStatusLight3, row++, 2);
     grid->addWidget(CheckBoxAuto, row++, 0, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Период, мс"), this), row, 0);
+    grid->addWidget(CaptionFor(QStringLiteral("Период, мс"), EditAuto, this), row, 0);
     grid->addWidget(EditAuto, row++, 1, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Время ответа:"), this), row, 0);
+    grid->addWidget(CaptionFor(QStringLiteral("Время ответа:"), StaticTextTimeMeasure, this), row,
+                    0);
     grid->addWidget(StaticTextTimeMeasure, row++, 1, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("max ="), this), row, 0);
+    grid->addWidget(CaptionFor(QStringLiteral("max ="), StaticTextMax, this), row, 0);
     grid->addWidget(StaticTextMax, row++, 1, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Нет ответа"), this), row, 0);
+    grid->addWidget(CaptionFor(QStringLiteral("Нет ответа"), StaticTextNoAnsw, this), row, 0);
     grid->addWidget(StaticTextNoAnsw, row++, 1, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Ошибка CRC"), this), row, 0);
+    grid->addWidget(CaptionFor(QStringLiteral("Ошибка CRC"), StaticTextErrCRC, this), row, 0);
     grid->addWidget(StaticTextErrCRC, row++, 1, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Всего запросов:"), this), row, 0);
+    grid->addWidget(CaptionFor(QStringLiteral("Всего запросов:"), StaticTextAllEnquiry, this), row,
+                    0);
     grid->addWidget(StaticTextAllEnquiry, row++, 1, 1, 2);
     grid->addWidget(ButtonStatClear, row++, 0, 1, 3);
 
@@ -72,6 +75,11 @@ PollingGroup::PollingGroup(LinkEngine* engine, LinkTimer* timerAuto, PollingHost
     connect(BitBtnStart, &QPushButton::clicked, this, &PollingGroup::BitBtnStartClick);
     connect(ButtonStatClear, &QPushButton::clicked, this, &PollingGroup::ButtonStatClearClick);
     connect(timerAuto_, &LinkTimer::timeout, this, &PollingGroup::TimerAutoTimer);
+    connect(engine_, &LinkEngine::inquirySent, this, &PollingGroup::PollingTimerStep);
+    connect(engine_, &LinkEngine::replyCompleted, this, &PollingGroup::ShowReplyTime);
+    connect(engine_, &LinkEngine::counterChanged, this, &PollingGroup::ShowCounter);
+    connect(engine_, &LinkEngine::replyArrived, this, [this] { setStartEnabled(true); });
+    connect(engine_, &LinkEngine::timedOut, this, [this] { setStartEnabled(true); });
 }
 
 void PollingGroup::setStartEnabled(bool on) {
@@ -107,20 +115,20 @@ void PollingGroup::BitBtnStartClick() {
         BitBtnStart->setEnabled(false);
     }
     // The three reads of the first page, as the request table presets them.
-    int code = 0;
+    RequestCode code = RequestCode::MeasuredBlock;
     switch (host_->pollTarget()) {
         case PollingHost::Target::MeasuredValues:
-            code = 0;
+            code = RequestCode::MeasuredBlock;
             break;
         case PollingHost::Target::IndicatorSetup:
-            code = 4;
+            code = RequestCode::IndicatorSetup;
             break;
         case PollingHost::Target::IndicatorValues:
-            code = 3;
+            code = RequestCode::IndicatorValues;
             break;
     }
     const RequestRecord preset = PreparedRecord(code);
-    RequestRecord& r = engine_->MainRequest;
+    RequestRecord& r = MainRequest;
     r.SlaveAddress = quint16(*address);
     r.StartRegister = preset.StartRegister;
     r.RegisterCount = preset.RegisterCount;
@@ -154,8 +162,9 @@ void PollingGroup::TimerAutoTimer() {
         return;
     host_->setPollingAddressEnabled(false);
     engine_->lamp3().setLit(true);
-    if (!engine_->awaitingReply())
-        engine_->SendInquiry(engine_->MainRequest);
+    // A pause inside a sequence holds every timer's send.
+    if (!engine_->awaitingReply() && !engine_->held())
+        engine_->SendInquiry(MainRequest);
 }
 
 void PollingGroup::ShowReplyTime() {
@@ -167,9 +176,10 @@ void PollingGroup::ShowReplyTime() {
     const qint64 millis = elapsed % 1000;
     StaticTextTimeMeasure->setText(QStringLiteral("%1c %2mc").arg(seconds).arg(millis));
     // The largest reply time compares whole replies, so a reply of 1 s 20 ms counts as
-    // 1020 ms rather than as 20.
+    // 1020 ms rather than as 20. Only a reply to a request that stamped its send time counts:
+    // measured from an older stamp it could show minutes.
     LinkStatistics& stats = engine_->statistics();
-    if (elapsed > stats.maxReplyMs) {
+    if (engine_->sendTimeCurrent() && elapsed > stats.maxReplyMs) {
         stats.maxReplyMs = elapsed;
         StaticTextMax->setText(QStringLiteral("%1mc").arg(elapsed));
     }

@@ -49,6 +49,9 @@ class PollingGroup : public QGroupBox {
     bool polling() const { return polling_; }
     void setStartEnabled(bool on);
 
+    // The record of the single reads and of automatic polling.
+    RequestRecord MainRequest;
+
   private:
     LinkEngine* engine_;
     LinkTimer* timerAuto_;

@@ -13,11 +13,11 @@
 #include <QVBoxLayout>
 
 #include "app/linkgroup.h"
-#include "app/messagebox.h"
 #include "app/skins.h"
 #include "link/serialport.h"
 #include "link/timer.h"
 #include "measure/measuredvaluespage.h"
+#include "widgets/messagebox.h"
 #include "widgets/statuslamp.h"
 
 Q_LOGGING_CATEGORY(lcApp, "tervex.app")
@@ -76,7 +76,7 @@ TForm1::TForm1(SerialPort* port, Clock* clock, QWidget* parent)
     portSettings_->setMessageSink([this](const QString& t) { messagebox::Show(t, this); });
     portSettings_->setErrorSink([this](const QString& t) { messagebox::ShowError(t, this); });
 
-    engine_ = new LinkEngine(port_, clock_, this, this);
+    engine_ = new LinkEngine(port_, clock_, this, &state_.procedures, this);
     engine_->timerWaitAnsw()->setObjectName(QStringLiteral("TimerWaitAnsw"));
     engine_->timerSetAuto()->setObjectName(QStringLiteral("TimerSetAuto"));
     TimerMess = namedTimer(clock_, this, "TimerMess", 3000, false);
@@ -127,10 +127,7 @@ TForm1::TForm1(SerialPort* port, Clock* clock, QWidget* parent)
     engine_->lamp3().setLit(false);
     setRatioGroupEnabled(true);
 
-    engine_->setReplyHandler(0, [this](const quint8* reply, int length) {
-        if (length >= 3)
-            measuredPage_->ShowMeasuredBlock(reply + 3, length - 3);
-    });
+    wireEngine();
 
     connect(PageControl1, &QTabWidget::currentChanged, this, &TForm1::PageControl1Change);
     connect(PageControl_Tervex, &QTabWidget::currentChanged, this,
@@ -378,7 +375,7 @@ void TForm1::sComboBoxSkinChange() {
 // ---- Page switches --------------------------------------------------------------------
 
 void TForm1::PageControl1Change() {
-    engine_->InfoChannelMode = false;
+    engine_->setChannelMode(false);
     const int page = PageControl1->currentIndex();
     if (runsAtStoredSettings(page)) {
         portSettings_->applyStored();
@@ -390,7 +387,7 @@ void TForm1::PageControl1Change() {
         if (!port_->flushInBuffer() || !port_->flushOutBuffer()) {
             reportError(port_->errorString());
         }
-        engine_->InfoChannelMode = true;
+        engine_->setChannelMode(true);
         TimerChanInfo->setEnabled(true);
     }
     PageControl_TervexChange();
@@ -442,32 +439,31 @@ void TForm1::showMessage(const QString& text) {
     messagebox::Show(text, this);
 }
 
-void TForm1::showReplyTime() {
-    pollingGroup_->ShowReplyTime();
-}
-
-void TForm1::counterChanged(LinkCounter c) {
-    pollingGroup_->ShowCounter(c);
-}
-
-void TForm1::clearMeasuredValues() {
-    measuredPage_->ClearMeasuredValues();
-}
-
-void TForm1::pollingTimerStep() {
-    pollingGroup_->PollingTimerStep();
-}
-
-void TForm1::replyArrived() {
-    pollingGroup_->setStartEnabled(true);
-}
-
-void TForm1::replyTimedOut() {
-    pollingGroup_->setStartEnabled(true);
-}
-
 void TForm1::setRatioGroupEnabled(bool on) {
     GroupBoxNetSchKp->setEnabled(on);
+}
+
+PageContext TForm1::context() {
+    PageContext c;
+    c.engine = engine_;
+    c.state = &state_;
+    c.portSettings = portSettings_.get();
+    c.clock = clock_;
+    return c;
+}
+
+// The effects of the link on the window as a whole; each page subscribes to its own.
+void TForm1::wireEngine() {
+    connect(engine_, &LinkEngine::statusText, this, &TForm1::ShowStatus);
+    connect(engine_, &LinkEngine::message, this, &TForm1::showMessage);
+    connect(engine_, &LinkEngine::errorReport, this, &TForm1::reportError);
+    measuredPage_->attach(engine_);
+    // A failed or refused exchange gives the ratio group back, unless metrology holds it.
+    connect(engine_, &LinkEngine::exceptionReply, this, [this] { setRatioGroupEnabled(true); });
+    connect(engine_, &LinkEngine::timedOut, this, [this] {
+        if (!state_.procedures.MetrologyActive)
+            setRatioGroupEnabled(true);
+    });
 }
 
 // ---- Polling host ---------------------------------------------------------------------
@@ -497,5 +493,5 @@ void TForm1::setExitEnabled(bool on) {
 PollingHost::Target TForm1::pollTarget() {
     if (PageControl_Tervex->currentWidget() == TS_FullInfo)
         return Target::MeasuredValues;
-    return IndParamPending ? Target::IndicatorSetup : Target::IndicatorValues;
+    return state_.indicator.IndParamPending ? Target::IndicatorSetup : Target::IndicatorValues;
 }

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/inifile.h"
+#include "app/pagecontext.h"
 #include "app/pollinggroup.h"
 #include "app/portsettings.h"
 #include "link/engine.h"
@@ -52,16 +53,13 @@ class TForm1 : public QMainWindow, public LinkHooks, public PollingHost {
     // LinkHooks
     std::optional<int> setupAddress() override;
     QString setupAddressText() override;
-    void reportError(const QString& text) override;
-    void showMessage(const QString& text) override;
-    void showStatus(const QString& text) override { ShowStatus(text); }
-    void showReplyTime() override;
-    void counterChanged(LinkCounter c) override;
-    void clearMeasuredValues() override;
-    void pollingTimerStep() override;
-    void replyArrived() override;
-    void replyTimedOut() override;
-    void setRatioGroupEnabled(bool on) override;
+
+    void reportError(const QString& text);
+    void showMessage(const QString& text);
+    void setRatioGroupEnabled(bool on);
+
+    SharedState& state() { return state_; }
+    PageContext context();
 
     // PollingHost
     std::optional<int> pollingAddress() override;
@@ -70,8 +68,6 @@ class TForm1 : public QMainWindow, public LinkHooks, public PollingHost {
     void setExitEnabled(bool on) override;
     Target pollTarget() override;
 
-    bool IndParamPending = true;
-
   private:
     QWidget* buildTitleStrip();
     QWidget* buildTervexPage();
@@ -79,6 +75,7 @@ class TForm1 : public QMainWindow, public LinkHooks, public PollingHost {
     QWidget* buildExtDevPage();
     QWidget* buildInfoChannelPage();
     void wireLinkGroups();
+    void wireEngine();
     void showPortSettings();
     void ControlInfoEdit(QLineEdit* field);
 
@@ -86,6 +83,7 @@ class TForm1 : public QMainWindow, public LinkHooks, public PollingHost {
     Clock* clock_;
     std::unique_ptr<IniFile> ini_;
     std::unique_ptr<PortSettings> portSettings_;
+    SharedState state_;
     LinkEngine* engine_;
     LinkTimer* TimerMess;
     LinkTimer* TimerAuto;

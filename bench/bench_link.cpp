@@ -38,9 +38,10 @@ int main(int argc, char** argv) {
     ManualClock clock;
     LinkEngine engine(&port, &clock, nullptr);
     int handled = 0;
-    engine.setReplyHandler(0, [&](const quint8*, int) { ++handled; });
+    engine.setReplyHandler(nullptr, RequestCode::MeasuredBlock,
+                           [&](const quint8*, int) { ++handled; });
     const QByteArray block = replies::measuredBlock(QList<float>(29, 230.0f));
-    RequestRecord r = PreparedRecord(0);
+    RequestRecord r = PreparedRecord(RequestCode::MeasuredBlock);
     r.SlaveAddress = 1;
     for (int chunk : {121, 16, 1}) {
         handled = 0;

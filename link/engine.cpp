@@ -16,10 +16,34 @@ namespace {
 QString hex(const quint8* data, int length) {
     return QByteArray(reinterpret_cast<const char*>(data), length).toHex(' ');
 }
+
+// Marks the handling of one exchange, so that messages raised inside it wait for its end.
+class ExchangeScope {
+  public:
+    ExchangeScope(int& depth, std::function<void()> atEnd)
+        : depth_(depth), atEnd_(std::move(atEnd)) {
+        ++depth_;
+    }
+    ~ExchangeScope() {
+        if (--depth_ == 0)
+            atEnd_();
+    }
+    ExchangeScope(const ExchangeScope&) = delete;
+    ExchangeScope& operator=(const ExchangeScope&) = delete;
+
+  private:
+    int& depth_;
+    std::function<void()> atEnd_;
+};
 }  // namespace
 
-LinkEngine::LinkEngine(SerialPort* port, Clock* clock, LinkHooks* hooks, QObject* parent)
-    : QObject(parent), port_(port), clock_(clock), hooks_(hooks) {
+LinkEngine::LinkEngine(SerialPort* port, Clock* clock, LinkHooks* hooks, ProcedureState* procedures,
+                       QObject* parent)
+    : QObject(parent),
+      port_(port),
+      clock_(clock),
+      hooks_(hooks),
+      procedures_(procedures ? procedures : &ownProcedures_) {
     static LinkHooks noHooks;
     if (!hooks_)
         hooks_ = &noHooks;
@@ -27,34 +51,125 @@ LinkEngine::LinkEngine(SerialPort* port, Clock* clock, LinkHooks* hooks, QObject
     timerWaitAnsw_->setInterval(kReplyTimeoutMs);
     timerSetAuto_ = clock_->createTimer(this);
     timerSetAuto_->setInterval(500);
-    for (int code = 0; code < kRequestCodeCount; ++code)
-        prepared_[code] = PreparedRecord(code);
-    currentRequest_ = &prepared_[24];
+    timerHold_ = clock_->createTimer(this);
+    pollRecord_ = PreparedRecord(RequestCode::MetrologyPoll);
+    currentRequest_ = &pollRecord_;
     lamp3_.setLit(false);
     connect(timerWaitAnsw_, &LinkTimer::timeout, this, &LinkEngine::TimerWaitAnswTimer);
     connect(timerSetAuto_, &LinkTimer::timeout, this, &LinkEngine::TimerSetAutoTimer);
+    connect(timerHold_, &LinkTimer::timeout, this, [this] {
+        timerHold_->setEnabled(false);
+        held_ = false;
+        std::function<void()> then = std::move(afterHold_);
+        afterHold_ = nullptr;
+        if (then)
+            then();
+        // Bytes that arrived during the pause were left waiting for this moment.
+        if (!held_ && port_->inBuffUsed() > 0)
+            ComPortTriggerAvail(port_->inBuffUsed());
+    });
     connect(port_, &SerialPort::triggerAvail, this, &LinkEngine::ComPortTriggerAvail);
 }
 
-void LinkEngine::setReplyHandler(int code, ReplyHandler handler) {
-    if (code >= 0 && code < kRequestCodeCount)
-        handlers_[code] = std::move(handler);
+void LinkEngine::setReplyHandler(const QObject* owner, RequestCode code, ReplyHandler handler) {
+    std::erase_if(handlers_,
+                  [&](const Registration& r) { return r.owner == owner && r.code == code; });
+    if (!handler)
+        return;
+    const bool firstOfOwner =
+        owner && std::none_of(handlers_.begin(), handlers_.end(),
+                              [&](const Registration& r) { return r.owner == owner; });
+    handlers_.push_back({owner, code, std::move(handler)});
+    if (firstOfOwner) {
+        connect(owner, &QObject::destroyed, this, [this, owner] {
+            std::erase_if(handlers_, [&](const Registration& r) { return r.owner == owner; });
+        });
+    }
+}
+
+void LinkEngine::dispatch(const quint8* reply, int length) {
+    const Registration* chosen = nullptr;
+    int sameCode = 0;
+    const Registration* onlyOne = nullptr;
+    for (const Registration& r : handlers_) {
+        if (r.code != outstandingCode_)
+            continue;
+        ++sameCode;
+        onlyOne = &r;
+        if (outstandingSender_ && r.owner == outstandingSender_)
+            chosen = &r;
+    }
+    if (!chosen && sameCode == 1)
+        chosen = onlyOne;
+    if (!chosen) {
+        if (sameCode > 1)
+            qCWarning(lcLink) << "reply to code" << int(outstandingCode_)
+                              << "has no handler of its sender";
+        return;
+    }
+    // The handler may register or remove handlers; call a copy.
+    ReplyHandler handler = chosen->handler;
+    handler(reply, length);
+}
+
+void LinkEngine::notify(const QString& text) {
+    if (exchangeDepth_ > 0)
+        notices_.append({false, text});
+    else
+        emit message(text);
+}
+
+void LinkEngine::notifyError(const QString& text) {
+    if (exchangeDepth_ > 0)
+        notices_.append({true, text});
+    else
+        emit errorReport(text);
+}
+
+void LinkEngine::flushNotices() {
+    const QList<Notice> pending = std::exchange(notices_, {});
+    for (const Notice& n : pending) {
+        if (n.error)
+            emit errorReport(n.text);
+        else
+            emit message(n.text);
+    }
+}
+
+void LinkEngine::pause(int ms, std::function<void()> then) {
+    held_ = true;
+    afterHold_ = std::move(then);
+    timerHold_->setEnabled(false);
+    timerHold_->setInterval(std::max(ms, 1));
+    timerHold_->setEnabled(true);
 }
 
 std::optional<quint8> LinkEngine::setupSlave() {
     std::optional<int> address = hooks_->setupAddress();
     if (!address) {
-        hooks_->reportError(linktext::NotANumber(hooks_->setupAddressText()));
+        notifyError(linktext::NotANumber(hooks_->setupAddressText()));
         return std::nullopt;
     }
+    if (!checkAddress(*address))
+        return std::nullopt;
     return static_cast<quint8>(*address & 0xFF);
+}
+
+// Address 0 is the broadcast: every device on the line executes a write and none answers, so
+// a record whose address was never filled in must not go out.
+bool LinkEngine::checkAddress(int address) {
+    if ((address & 0xFF) != 0)
+        return true;
+    notifyError(linktext::NoAddress());
+    return false;
 }
 
 // Steps shared by every send operation. A port failure ends the operation before the reply
 // is awaited, as the operator must see that nothing went out.
-bool LinkEngine::transmit(quint8 code, const quint8* frame, int length, quint16 replyLength,
-                          bool stampBeforeArming, bool stampAfterArming) {
-    outstandingCode_ = code;
+bool LinkEngine::transmit(const RequestRecord& r, const quint8* frame, int length,
+                          quint16 replyLength, bool stampBeforeArming, bool stampAfterArming) {
+    outstandingCode_ = r.requestCode();
+    outstandingSender_ = r.Sender;
     if (frame != requestFrame_.data()) {
         std::copy(frame, frame + length, requestFrame_.begin());
     }
@@ -63,28 +178,32 @@ bool LinkEngine::transmit(quint8 code, const quint8* frame, int length, quint16 
     // otherwise be read together with the next reply and fail its checksum.
     if (!port_->flushOutBuffer() || !port_->flushInBuffer() ||
         !port_->putBlock(requestFrame_.data(), length)) {
-        hooks_->reportError(port_->errorString());
+        notifyError(port_->errorString());
         return false;
     }
     qCDebug(lcFrames) << "tx" << hex(requestFrame_.data(), length);
     replyLength_ = replyLength;
+    sendTimeCurrent_ = stampBeforeArming || stampAfterArming;
     if (stampBeforeArming)
         sendTime_ = clock_->nowMs();
     timerWaitAnsw_->setEnabled(true);
     if (stampAfterArming)
         sendTime_ = clock_->nowMs();
     awaitingReply_ = true;
+    emit requestSent(outstandingCode_);
     return true;
 }
 
 bool LinkEngine::SendInquiry(const RequestRecord& r) {
+    if (!checkAddress(r.SlaveAddress))
+        return false;
     int n = frames::BuildRead(requestFrame_.data(), quint8(r.SlaveAddress), r.StartRegister,
                               r.RegisterCount);
-    if (!transmit(r.Code, requestFrame_.data(), n, r.ReplyLength, false, true))
+    if (!transmit(r, requestFrame_.data(), n, r.ReplyLength, false, true))
         return false;
-    hooks_->pollingTimerStep();
+    emit inquirySent();
     ++stats_.total;
-    hooks_->counterChanged(LinkCounter::Total);
+    emit counterChanged(LinkCounter::Total);
     return true;
 }
 
@@ -93,13 +212,15 @@ bool LinkEngine::SendInquiryTuning(const RequestRecord& r) {
     if (!slave)
         return false;
     int n = frames::BuildRead(requestFrame_.data(), *slave, r.StartRegister, r.RegisterCount);
-    return transmit(r.Code, requestFrame_.data(), n, r.ReplyLength, false, false);
+    return transmit(r, requestFrame_.data(), n, r.ReplyLength, false, false);
 }
 
 bool LinkEngine::SendInquiryWrite06(const RequestRecord& r) {
+    if (!checkAddress(r.SlaveAddress))
+        return false;
     int n = frames::BuildWrite06(requestFrame_.data(), quint8(r.SlaveAddress), r.StartRegister,
                                  r.WordValue);
-    return transmit(r.Code, requestFrame_.data(), n, frames::kWriteReplyLength, false, false);
+    return transmit(r, requestFrame_.data(), n, frames::kWriteReplyLength, false, false);
 }
 
 bool LinkEngine::SendInquiryWrite16(const RequestRecord& r) {
@@ -108,7 +229,7 @@ bool LinkEngine::SendInquiryWrite16(const RequestRecord& r) {
         return false;
     int n = frames::BuildWriteLong(requestFrame_.data(), *slave, r.StartRegister, r.RegisterCount,
                                    r.LongValue);
-    return transmit(r.Code, requestFrame_.data(), n, frames::kWriteReplyLength, false, false);
+    return transmit(r, requestFrame_.data(), n, frames::kWriteReplyLength, false, false);
 }
 
 bool LinkEngine::SendInquiryWriteBlock(const RequestRecord& r) {
@@ -119,27 +240,31 @@ bool LinkEngine::SendInquiryWriteBlock(const RequestRecord& r) {
     static const quint16 kNoWords[frames::kMaxBlockWords] = {};
     int n = frames::BuildWriteBlock(requestFrame_.data(), *slave, r.StartRegister,
                                     r.WordValues ? r.WordValues : kNoWords, count);
-    return transmit(r.Code, requestFrame_.data(), n, frames::kWriteReplyLength, true, false);
+    return transmit(r, requestFrame_.data(), n, frames::kWriteReplyLength, true, false);
 }
 
-bool LinkEngine::SendOwnFrame(const quint8* frame, int length, quint8 code, quint16 replyLength) {
+bool LinkEngine::SendOwnFrame(const quint8* frame, int length, RequestCode code,
+                              quint16 replyLength, const QObject* sender) {
     if (length <= 0 || length > int(requestFrame_.size()))
         return false;
-    return transmit(code, frame, length, replyLength, false, false);
+    RequestRecord r;
+    r.Code = quint8(code);
+    r.Sender = sender;
+    return transmit(r, frame, length, replyLength, false, false);
 }
 
 void LinkEngine::raiseProcedureFailures() {
-    if (MetrologyActive)
-        ++ProcedureFailures;
-    if (CurrentOutputActive)
-        ++ProcedureFailures;
+    if (procedures_->MetrologyActive)
+        ++procedures_->ProcedureFailures;
+    if (procedures_->CurrentOutputActive)
+        ++procedures_->ProcedureFailures;
 }
 
 void LinkEngine::countChecksumError() {
-    hooks_->clearMeasuredValues();
+    emit checksumError();
     ++stats_.crcErrors;
-    hooks_->counterChanged(LinkCounter::CrcErrors);
-    hooks_->showStatus(QString::fromUtf8(linktext::kChecksumError));
+    emit counterChanged(LinkCounter::CrcErrors);
+    emit statusText(QString::fromUtf8(linktext::kChecksumError));
     raiseProcedureFailures();
 }
 
@@ -150,10 +275,13 @@ void LinkEngine::closeExchange() {
 
 void LinkEngine::ComPortTriggerAvail(int count) {
     timerWaitAnsw_->setInterval(kReplyTimeoutMs);
-    if (InfoChannelMode) {
-        hooks_->infoChannelAvail(count);
+    if (channelMode_) {
+        emit channelBytesAvailable(count);
         return;
     }
+    // A pause of a sequence is under way: the bytes wait for its end.
+    if (held_)
+        return;
     if (awaitingReply_ && count > 4) {
         int function = port_->peekChar(2);
         if (function >= 0 && (function & 0x80))
@@ -162,7 +290,8 @@ void LinkEngine::ComPortTriggerAvail(int count) {
     if (!awaitingReply_ || port_->inBuffUsed() < replyLength_)
         return;
 
-    hooks_->replyArrived();
+    ExchangeScope scope(exchangeDepth_, [this] { flushNotices(); });
+    emit replyArrived();
 
     // The reply buffer is as large as the port's input buffer was meant to be; anything
     // beyond it cannot be a valid reply and is dropped with the closing flush.
@@ -170,7 +299,7 @@ void LinkEngine::ComPortTriggerAvail(int count) {
     const int length = std::clamp(count, 0, kReplyBufferSize);
     bool readOk = port_->getBlock(replyBuffer_.data(), length);
     if (!readOk)
-        hooks_->showMessage(QString::fromUtf8(linktext::kReceiveError));
+        notify(QString::fromUtf8(linktext::kReceiveError));
     qCDebug(lcFrames) << "rx" << hex(replyBuffer_.data(), length);
 
     // A failed read leaves an earlier reply in the buffer; judging that one again would show
@@ -189,7 +318,7 @@ void LinkEngine::ComPortTriggerAvail(int count) {
     lamp3_.setLit(true);
     awaitingReply_ = false;
     timerWaitAnsw_->setEnabled(false);
-    hooks_->replyAccepted();
+    emit replyAccepted();
 
     if (length >= 2 && replyBuffer_[1] > 0x80) {
         handleException();
@@ -197,12 +326,10 @@ void LinkEngine::ComPortTriggerAvail(int count) {
         return;
     }
 
-    const int code = outstandingCode_;
-    if (code < kRequestCodeCount && handlers_[code])
-        handlers_[code](replyBuffer_.data(), length);
-    ProcedureFailures = 0;
-    hooks_->showReplyTime();
-    hooks_->showStatus(QString::fromUtf8(linktext::kSuccess));
+    dispatch(replyBuffer_.data(), length);
+    procedures_->ProcedureFailures = 0;
+    emit replyCompleted();
+    emit statusText(QString::fromUtf8(linktext::kSuccess));
     lamp1_.setVisible(false);
     lamp2_.setVisible(false);
     lamp3_.setLit(false);
@@ -210,44 +337,45 @@ void LinkEngine::ComPortTriggerAvail(int count) {
 }
 
 void LinkEngine::handleException() {
-    if (!CalibrationWritePending)
-        currentRequest_ = &prepared_[24];
-    CalibrationWritePending = false;
-    hooks_->setCalibrationInputsEnabled(true);
-    hooks_->setRatioGroupEnabled(true);
-    hooks_->hideSchemeProgress();
+    if (!procedures_->CalibrationWritePending)
+        currentRequest_ = &pollRecord_;
+    procedures_->CalibrationWritePending = false;
+    // Without a procedure nothing may go on sending: the follow-up read of a settings page
+    // would otherwise fall back to the reading poll and send it every second.
+    if (!procedures_->anyActive())
+        timerSetAuto_->setEnabled(false);
     lamp1_.setVisible(false);
     const quint8 exceptionCode = replyBuffer_[2];
     qCInfo(lcLink) << "exception reply, code" << exceptionCode;
-    QString text = ExceptionReplyText(exceptionCode);
+    const QString text = ExceptionReplyText(exceptionCode);
+    emit exceptionReply(exceptionCode, text);
     if (!text.isEmpty())
-        hooks_->showMessage(text);
+        notify(text);
 }
 
 void LinkEngine::TimerWaitAnswTimer() {
+    ExchangeScope scope(exchangeDepth_, [this] { flushNotices(); });
     timerWaitAnsw_->setEnabled(false);
-    hooks_->clearMeasuredValues();
-    hooks_->showStatus(QString::fromUtf8(linktext::kNoReply));
+    emit statusText(QString::fromUtf8(linktext::kNoReply));
     ++stats_.unanswered;
-    hooks_->counterChanged(LinkCounter::Unanswered);
+    emit counterChanged(LinkCounter::Unanswered);
     closeExchange();
     awaitingReply_ = false;
-    hooks_->replyTimedOut();
     raiseProcedureFailures();
     lamp3_.setLitColor(LampState::kRed);
     lamp3_.setLit(false);
-    CalibrationWritePending = false;
-    hooks_->setCalibrationInputsEnabled(true);
-    if (!MetrologyActive)
-        hooks_->setRatioGroupEnabled(true);
-    hooks_->hideSchemeProgress();
+    procedures_->CalibrationWritePending = false;
+    if (!procedures_->anyActive())
+        timerSetAuto_->setEnabled(false);
+    emit timedOut();
 }
 
 void LinkEngine::TimerSetAutoTimer() {
+    if (held_)
+        return;
     timerSetAuto_->setInterval(1000);
-    if (ProcedureFailures >= kProcedureFailureLimit) {
-        hooks_->stopMetrology();
-        hooks_->stopCurrentOutput();
+    if (procedures_->ProcedureFailures >= kProcedureFailureLimit) {
+        emit procedureFailureLimit();
         return;
     }
     lamp1_.setVisible(true);
@@ -255,21 +383,18 @@ void LinkEngine::TimerSetAutoTimer() {
     lamp2_.setVisible(true);
     lamp2_.setLit(true);
     const RequestRecord r = *currentRequest_;
+    const RequestCodeInfo& info = CodeInfo(r.requestCode());
+    if (info.repeat == Repeat::Once)
+        timerSetAuto_->setEnabled(false);
     quint32 colour = LampState::kBlue;
-    switch (r.Code) {
-        case 8:
-        case 9:
+    switch (info.op) {
+        case SendOp::Write16:
             SendInquiryWrite16(r);
             break;
-        case 10:
+        case SendOp::WriteBlock:
             SendInquiryWriteBlock(r);
             break;
-        case 27:
-        case 28:
-            SendInquiryWrite06(r);
-            break;
-        case 29:
-            timerSetAuto_->setEnabled(false);
+        case SendOp::Write06:
             SendInquiryWrite06(r);
             break;
         default:

@@ -137,6 +137,9 @@ bool QtSerialPort::putBlock(const quint8* data, int length) {
         fail(QStringLiteral("ошибка передачи"));
         return false;
     }
+    // QSerialPort only queues; the frame must be on the line now, not when the event loop
+    // next runs (a pause or a chained send would otherwise delay it).
+    port_.flush();
     return true;
 }
 

@@ -1,48 +1,59 @@
 #include "link/requestrecord.h"
 
+namespace {
+using C = RequestCode;
+using O = SendOp;
+constexpr Repeat kEvery = Repeat::EveryTick;
+constexpr Repeat kOnce = Repeat::Once;
+}  // namespace
+
 // clang-format off
 const std::array<RequestCodeInfo, kRequestCodeCount> kRequestCodes = {{
-    { 0, SendOp::Inquiry,    3,  0x0000, 58, 121},  // measured-value block
-    { 1, SendOp::None,       0,  0,       0,   0},
-    { 2, SendOp::Inquiry,    3,  0x0200, 10,  25},  // main parameter block
-    { 3, SendOp::Inquiry,    3,  0x0300,  6,  17},  // indicator values
-    { 4, SendOp::Inquiry,    3,  0x0400,  6,  17},  // indicator set-up
-    { 5, SendOp::Inquiry,    3,  0x0900,  7,  19},  // device clock
-    { 6, SendOp::OwnFrame,   0,  0,       0,   6},  // remote indicator write
-    { 7, SendOp::OwnFrame,   0,  0,       0,  65},  // remote indicator read
-    { 8, SendOp::Write16,   16,  0x0700,  2,   8},  // metrology reference
-    { 9, SendOp::Write16,   16,  0,       2,   8},  // current-output measured value
-    {10, SendOp::WriteBlock,16,  0,       0,   8},
-    {11, SendOp::None,       0,  0,       0,   0},
-    {12, SendOp::WriteBlock,16,  0x0400,  3,   8},  // indicator set-up or clock
-    {13, SendOp::Write06,    6,  0x0204,  0,   8},  // main parameter word
-    {14, SendOp::Write06,    6,  0x0210,  0,   8},  // connection scheme
-    {15, SendOp::Write06,    6,  0x02FF,  0,   8},  // store
-    {16, SendOp::Write16,   16,  0x0800,  2,   8},  // rated transformer values
-    {17, SendOp::Write16,   16,  0x0804,  2,   8},
-    {18, SendOp::Write16,   16,  0x0808,  2,   8},
-    {19, SendOp::Write16,   16,  0x080C,  2,   8},
-    {20, SendOp::Tuning,     3,  0x0800,  8,  21},
-    {21, SendOp::Tuning,     3,  0x0800,  8,  21},
-    {22, SendOp::Tuning,     3,  0x0210,  1,   7},
-    {23, SendOp::Tuning,     3,  0x0210,  1,   7},
-    {24, SendOp::Tuning,     3,  0x0000, 58, 121},  // metrology polling, the fall-back
-    {25, SendOp::Tuning,     3,  0x0216,  1,   7},
-    {26, SendOp::Tuning,     3,  0x0214,  1,   7},
-    {27, SendOp::Write06,    6,  0x02FE,  0,   8},
-    {28, SendOp::Write06,    6,  0x0282,  0,   8},
-    {29, SendOp::Write06,    6,  0x0280,  0,   8},
+    {C::MeasuredBlock,        O::Inquiry,    reg::MeasuredBlock,   58, 121, kEvery},
+    {C::Unused1,              O::None,       0,                     0,   0, kEvery},
+    {C::MainParameters,       O::Inquiry,    reg::MainParameters,  10,  25, kEvery},
+    {C::IndicatorValues,      O::Inquiry,    reg::IndicatorValues,  6,  17, kEvery},
+    {C::IndicatorSetup,       O::Tuning,     reg::IndicatorSetup,   6,  17, kEvery},
+    {C::ClockRead,            O::Inquiry,    reg::Clock,            7,  19, kEvery},
+    {C::RemoteIndicatorWrite, O::OwnFrame,   0,                     0,   6, kEvery},
+    {C::RemoteIndicatorRead,  O::OwnFrame,   0,                     0,  65, kEvery},
+    {C::MetrologyReference,   O::Write16,    reg::MetrologyReferences, 2, 8, kEvery},
+    {C::OutputMeasuredValue,  O::Write16,    0,                     2,   8, kEvery},
+    {C::BlockWrite,           O::WriteBlock, 0,                     0,   8, kEvery},
+    {C::Unused11,             O::None,       0,                     0,   0, kEvery},
+    {C::SetupBlockWrite,      O::WriteBlock, reg::IndicatorSetup,   3,   8, kEvery},
+    {C::MainParameterWrite,   O::Write06,    reg::LogicalNumber,    0,   8, kEvery},
+    {C::SchemeWrite,          O::Write06,    reg::Scheme,           0,   8, kEvery},
+    {C::RatioStore,           O::Write06,    reg::Store,            0,   8, kEvery},
+    {C::RatedValue1,          O::Write16,    reg::RatedValues,      2,   8, kEvery},
+    {C::RatedValue2,          O::Write16,    reg::RatedValues + 4,  2,   8, kEvery},
+    {C::RatedValue3,          O::Write16,    reg::RatedValues + 8,  2,   8, kEvery},
+    {C::RatedValue4,          O::Write16,    reg::RatedValues + 12, 2,   8, kEvery},
+    {C::MetrologyRatioRead,   O::Tuning,     reg::RatedValues,      8,  21, kEvery},
+    {C::RatioRead,            O::Tuning,     reg::RatedValues,      8,  21, kEvery},
+    {C::MetrologySchemeRead,  O::Tuning,     reg::Scheme,           1,   7, kEvery},
+    {C::SchemeRead,           O::Tuning,     reg::Scheme,           1,   7, kEvery},
+    {C::MetrologyPoll,        O::Tuning,     reg::MeasuredBlock,   58, 121, kEvery},
+    {C::OutputVariantRead,    O::Tuning,     reg::OutputVariantRead, 1,  7, kEvery},
+    {C::OutputStatusRead,     O::Tuning,     reg::OutputMode,       1,   7, kEvery},
+    {C::OutputVariantWrite,   O::Write06,    reg::CorrectionMode,   0,   8, kEvery},
+    {C::OutputCommand,        O::Write06,    reg::OutputStepUp,     0,   8, kEvery},
+    {C::MetrologyCommand,     O::Write06,    reg::PowerTrimUp,      0,   8, kOnce},
 }};
 // clang-format on
 
-RequestRecord PreparedRecord(int code) {
+const RequestCodeInfo& CodeInfo(RequestCode code) {
+    const int i = CodeIndex(code);
+    return kRequestCodes[(i >= 0 && i < kRequestCodeCount) ? i : CodeIndex(RequestCode::Unused1)];
+}
+
+RequestRecord PreparedRecord(RequestCode code, const QObject* sender) {
     RequestRecord r;
-    if (code < 0 || code >= kRequestCodeCount)
-        return r;
-    const RequestCodeInfo& info = kRequestCodes[code];
-    r.Code = info.code;
+    const RequestCodeInfo& info = CodeInfo(code);
+    r.Code = quint8(info.code);
     r.StartRegister = info.reg;
     r.RegisterCount = info.count;
     r.ReplyLength = info.replyLength;
+    r.Sender = sender;
     return r;
 }

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "link/engine.h"
+
 namespace {
 
 struct FieldRow {
@@ -120,6 +122,7 @@ MeasuredValuesPage::MeasuredValuesPage(QWidget* parent) : QWidget(parent) {
             label->setObjectName(QStringLiteral("Label") + QString::fromLatin1(row.field).mid(4));
             label->setTextFormat(Qt::PlainText);
             label->setBuddy(edit);
+            edit->setAccessibleName(QString::fromUtf8(row.label).trimmed());
             rows->addWidget(label, line, 0);
             rows->addWidget(edit, line, 1, Qt::AlignRight);
             ++line;
@@ -155,4 +158,14 @@ void MeasuredValuesPage::ClearMeasuredValues() {
 
 QLineEdit* MeasuredValuesPage::field(int index) const {
     return index >= 0 && index < kParameterCount ? fields_[index] : nullptr;
+}
+
+void MeasuredValuesPage::attach(LinkEngine* engine) {
+    engine->setReplyHandler(this, RequestCode::MeasuredBlock, [this](const quint8* reply, int n) {
+        if (n >= 3)
+            ShowMeasuredBlock(reply + 3, n - 3);
+    });
+    // A failed exchange must not leave older values looking current.
+    connect(engine, &LinkEngine::checksumError, this, &MeasuredValuesPage::ClearMeasuredValues);
+    connect(engine, &LinkEngine::timedOut, this, &MeasuredValuesPage::ClearMeasuredValues);
 }

@@ -4,6 +4,7 @@
 
 #include "measure/catalogue.h"
 
+class LinkEngine;
 class QLineEdit;
 class QPushButton;
 
@@ -22,6 +23,10 @@ class MeasuredValuesPage : public QWidget {
     // than the block's 116 bytes leaves the fields as they are.
     void ShowMeasuredBlock(const quint8* block, int length);
     void ClearMeasuredValues();
+
+    // Takes the replies of the measured-value read and empties the fields when an exchange
+    // fails.
+    void attach(LinkEngine* engine);
 
     // The field that shows catalogue parameter `index`, or nullptr outside 0 to 28.
     QLineEdit* field(int index) const;

@@ -209,13 +209,13 @@ void TForm1Test::pageSwitchesChangePortSettings() {
     QCOMPARE(w.port->baud(), 9600);
     QCOMPARE(w.port->parity(), 0);
     QCOMPARE(w.port->comNumber(), 2);
-    QVERIFY(!w.form->engine().InfoChannelMode);
+    QVERIFY(!w.form->engine().channelMode());
     w.port->arriveQuietly("junk");
     pages->setCurrentIndex(3);
-    QVERIFY(w.form->engine().InfoChannelMode);
+    QVERIFY(w.form->engine().channelMode());
     QCOMPARE(w.port->input().size(), 0);
     pages->setCurrentIndex(1);
-    QVERIFY(!w.form->engine().InfoChannelMode);
+    QVERIFY(!w.form->engine().channelMode());
     QCOMPARE(w.port->baud(), 19200);
     QCOMPARE(w.port->parity(), 1);
     QVERIFY(readIni().contains("Скорость=19200"));

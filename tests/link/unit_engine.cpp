@@ -22,41 +22,55 @@ QByteArray readReply(int registers, quint8 fill = 0x11) {
 struct Recorder : LinkHooks {
     QStringList statuses, messages, errors;
     int cleared = 0, arrived = 0, accepted = 0, timedOut = 0, replyTimes = 0, pollSteps = 0;
-    int metrologyStops = 0, currentStops = 0;
+    int procedureStops = 0;
     std::optional<int> address = 1;
     std::optional<int> setupAddress() override { return address; }
-    void reportError(const QString& t) override { errors << t; }
-    void showMessage(const QString& t) override { messages << t; }
-    void showStatus(const QString& t) override { statuses << t; }
-    void showReplyTime() override { ++replyTimes; }
-    void clearMeasuredValues() override { ++cleared; }
-    void pollingTimerStep() override { ++pollSteps; }
-    void replyArrived() override { ++arrived; }
-    void replyAccepted() override { ++accepted; }
-    void replyTimedOut() override { ++timedOut; }
-    void stopMetrology() override { ++metrologyStops; }
-    void stopCurrentOutput() override { ++currentStops; }
+
+    void listen(LinkEngine& e) {
+        QObject::connect(&e, &LinkEngine::errorReport, &e,
+                         [this](const QString& t) { errors << t; });
+        QObject::connect(&e, &LinkEngine::message, &e, [this](const QString& t) { messages << t; });
+        QObject::connect(&e, &LinkEngine::statusText, &e,
+                         [this](const QString& t) { statuses << t; });
+        QObject::connect(&e, &LinkEngine::replyCompleted, &e, [this] { ++replyTimes; });
+        QObject::connect(&e, &LinkEngine::checksumError, &e, [this] { ++cleared; });
+        QObject::connect(&e, &LinkEngine::timedOut, &e, [this] {
+            ++cleared;
+            ++timedOut;
+        });
+        QObject::connect(&e, &LinkEngine::inquirySent, &e, [this] { ++pollSteps; });
+        QObject::connect(&e, &LinkEngine::replyArrived, &e, [this] { ++arrived; });
+        QObject::connect(&e, &LinkEngine::replyAccepted, &e, [this] { ++accepted; });
+        QObject::connect(&e, &LinkEngine::procedureFailureLimit, &e, [this] { ++procedureStops; });
+    }
 };
 
 struct Fixture {
     FakePort port;
     ManualClock clock;
     Recorder hooks;
-    LinkEngine engine{&port, &clock, &hooks};
+    ProcedureState procedures;
+    LinkEngine engine{&port, &clock, &hooks, &procedures};
     QList<QByteArray> handled;  // replies that reached a handler, with their code first
+    std::array<RequestRecord, kRequestCodeCount> records;
     Fixture() {
+        hooks.listen(engine);
         for (int code = 0; code < kRequestCodeCount; ++code) {
-            engine.setReplyHandler(code, [this, code](const quint8* r, int n) {
-                handled.append(QByteArray(1, char(code)) +
-                               QByteArray(reinterpret_cast<const char*>(r), n));
-            });
+            records[code] = PreparedRecord(RequestCode(code));
+            records[code].SlaveAddress = 1;
+            engine.setReplyHandler(
+                nullptr, RequestCode(code), [this, code](const quint8* r, int n) {
+                    handled.append(QByteArray(1, char(code)) +
+                                   QByteArray(reinterpret_cast<const char*>(r), n));
+                });
         }
     }
     void readBlock() {
-        RequestRecord r = PreparedRecord(0);
+        RequestRecord r = PreparedRecord(RequestCode::MeasuredBlock);
         r.SlaveAddress = 1;
         QVERIFY(engine.SendInquiry(r));
     }
+    void setCurrent(int code) { engine.setCurrentRequest(&records[code]); }
 };
 
 }  // namespace
@@ -81,6 +95,13 @@ class EngineTest : public QObject {
     void failedReadIsNotJudgedOnOldBytes();
     void portFailureSendsNothing();
     void setupAddressNotANumberSendsNothing();
+    void replyGoesToThePageThatSentIt();
+    void pauseHoldsEveryTimedSend();
+    void onlyStampingSendsMeasureReplyTime();
+    void followUpStopsWithoutProcedure_data();
+    void followUpStopsWithoutProcedure();
+    void addressZeroIsNeverSent();
+    void messagesWaitForTheEndOfTheExchange();
 };
 
 void EngineTest::completesOnlyAtAwaitedLength_data() {
@@ -128,7 +149,7 @@ void EngineTest::sendOperationsDiffer() {
     QCOMPARE(quint8(f.port.lastWritten().at(0)), quint8(7));
     QCOMPARE(f.engine.outstandingReplyLength(), quint16(8));
 
-    r = PreparedRecord(16);
+    r = PreparedRecord(RequestCode(16));
     r.LongValue = 0x3F800000;
     QVERIFY(f.engine.SendInquiryWrite16(r));
     QCOMPARE(f.port.lastWritten().toHex(' '),
@@ -137,14 +158,14 @@ void EngineTest::sendOperationsDiffer() {
     QCOMPARE(f.port.lastWritten().size(), 13);
 
     const quint16 words[3] = {1, 2, 3};
-    r = PreparedRecord(12);
+    r = PreparedRecord(RequestCode(12));
     r.WordValues = words;
     f.clock.advance(5);
     QVERIFY(f.engine.SendInquiryWriteBlock(r));
     QCOMPARE(f.port.lastWritten().size(), 15);
     QCOMPARE(f.engine.sendTime(), f.clock.nowMs());
 
-    r = PreparedRecord(22);
+    r = PreparedRecord(RequestCode(22));
     QVERIFY(f.engine.SendInquiryTuning(r));
     QCOMPARE(f.port.lastWritten().left(6).toHex(' '), QByteArray("05 03 02 10 00 01"));
     QCOMPARE(f.engine.outstandingReplyLength(), quint16(7));
@@ -158,7 +179,7 @@ void EngineTest::sendOperationsDiffer() {
 
 void EngineTest::exceptionReplyShortensToFive() {
     Fixture f;
-    f.engine.setCurrentRequest(20);
+    f.setCurrent(20);
     f.readBlock();
     f.port.deliver(QByteArray::fromHex("018302"));
     QVERIFY(f.engine.awaitingReply());  // three bytes: not yet known as an exception
@@ -179,20 +200,20 @@ void EngineTest::exceptionReplyShortensToFive() {
 void EngineTest::exceptionWithUnknownCodeShowsNothing() {
     for (quint8 code : {quint8(9), quint8(12), quint8(200)}) {
         Fixture f;
-        f.engine.CalibrationWritePending = true;
-        f.engine.setCurrentRequest(8);
+        f.procedures.CalibrationWritePending = true;
+        f.setCurrent(8);
         f.readBlock();
         f.port.deliver(replies::withCrc(QByteArray::fromHex("0183") + QByteArray(1, char(code))));
         QVERIFY(f.hooks.messages.isEmpty());
-        QVERIFY(!f.engine.CalibrationWritePending);
+        QVERIFY(!f.procedures.CalibrationWritePending);
         QCOMPARE(f.engine.currentRequest()->Code, quint8(8));
     }
 }
 
 void EngineTest::checksumErrorThenTimeout() {
     Fixture f;
-    f.engine.MetrologyActive = true;
-    f.engine.CurrentOutputActive = true;
+    f.procedures.MetrologyActive = true;
+    f.procedures.CurrentOutputActive = true;
     f.readBlock();
     QByteArray reply = readReply(58);
     reply[120] = char(reply[120] ^ 0x01);
@@ -201,7 +222,7 @@ void EngineTest::checksumErrorThenTimeout() {
     QCOMPARE(f.engine.statistics().crcErrors, 1u);
     QCOMPARE(f.hooks.cleared, 1);
     QCOMPARE(f.hooks.statuses.last(), QStringLiteral("  Ошибка контрольной суммы !"));
-    QCOMPARE(f.engine.ProcedureFailures, quint16(2));
+    QCOMPARE(f.procedures.ProcedureFailures, quint16(2));
     QVERIFY(f.engine.awaitingReply());
     QVERIFY(f.handled.isEmpty());
     f.clock.advance(2499);
@@ -210,7 +231,7 @@ void EngineTest::checksumErrorThenTimeout() {
     QCOMPARE(f.hooks.timedOut, 1);
     QCOMPARE(f.engine.statistics().unanswered, 1u);
     QCOMPARE(f.hooks.statuses.last(), QStringLiteral("  Нет ответа от устройства !"));
-    QCOMPARE(f.engine.ProcedureFailures, quint16(4));
+    QCOMPARE(f.procedures.ProcedureFailures, quint16(4));
     QVERIFY(!f.engine.awaitingReply());
     QCOMPARE(f.engine.lamp3().litColor(), LampState::kRed);
     QVERIFY(!f.engine.lamp3().lit());
@@ -218,7 +239,7 @@ void EngineTest::checksumErrorThenTimeout() {
 
 void EngineTest::twoRepliesInOneEventFailChecksum() {
     Fixture f;
-    RequestRecord r = PreparedRecord(22);
+    RequestRecord r = PreparedRecord(RequestCode(22));
     QVERIFY(f.engine.SendInquiryTuning(r));
     const QByteArray one = readReply(1);
     f.port.arriveQuietly(one);
@@ -231,9 +252,9 @@ void EngineTest::twoRepliesInOneEventFailChecksum() {
 void EngineTest::sendWhileWaitingJudgesAgainstNewRequest() {
     Fixture f;
     f.readBlock();
-    RequestRecord r = PreparedRecord(23);
+    RequestRecord r = PreparedRecord(RequestCode(23));
     QVERIFY(f.engine.SendInquiryTuning(r));
-    QCOMPARE(f.engine.outstandingCode(), quint8(23));
+    QCOMPARE(f.engine.outstandingCode(), RequestCode::SchemeRead);
     const QByteArray reply = readReply(1);
     f.port.deliver(reply);
     QCOMPARE(f.handled.size(), 1);
@@ -259,7 +280,7 @@ void EngineTest::staleReplyIsFlushedBeforeNextSend() {
 void EngineTest::raisedTimeoutRestartsAtThreeSeconds() {
     Fixture f;
     f.engine.timerWaitAnsw()->setInterval(LinkEngine::kLongReplyTimeoutMs);
-    RequestRecord r = PreparedRecord(16);
+    RequestRecord r = PreparedRecord(RequestCode(16));
     QVERIFY(f.engine.SendInquiryWrite16(r));
     f.clock.advance(4000);
     f.port.deliver(QByteArray::fromHex("0110"));  // a first part of the reply
@@ -277,23 +298,24 @@ void EngineTest::raisedTimeoutRestartsAtThreeSeconds() {
 
 void EngineTest::codesWithoutHandlerStillComplete() {
     Fixture f;
-    f.engine.setReplyHandler(1, {});
-    RequestRecord r = PreparedRecord(22);
+    f.engine.setReplyHandler(nullptr, RequestCode::Unused1, {});
+    RequestRecord r = PreparedRecord(RequestCode(22));
     r.Code = 1;
-    f.engine.ProcedureFailures = 3;
+    f.procedures.ProcedureFailures = 3;
     QVERIFY(f.engine.SendInquiryTuning(r));
     f.port.deliver(readReply(1));
     QVERIFY(f.handled.isEmpty());
     QCOMPARE(f.hooks.statuses, QStringList{QStringLiteral("  Операция завершена успешно")});
     QCOMPARE(f.hooks.replyTimes, 1);
-    QCOMPARE(f.engine.ProcedureFailures, quint16(0));
+    QCOMPARE(f.procedures.ProcedureFailures, quint16(0));
 }
 
 void EngineTest::sequencingTickSendsCurrentRequest() {
     Fixture f;
+    f.procedures.MetrologyActive = true;  // keeps the timer through the time-outs
     LinkTimer* t = f.engine.timerSetAuto();
     QCOMPARE(t->interval(), 500);
-    f.engine.setCurrentRequest(24);
+    f.setCurrent(24);
     t->start();
     f.clock.advance(500);
     QCOMPARE(f.port.written.size(), 1);
@@ -303,13 +325,12 @@ void EngineTest::sequencingTickSendsCurrentRequest() {
     // No reply: the tick sends again before the 3 s time-out runs out.
     f.clock.advance(1000);
     QCOMPARE(f.port.written.size(), 2);
-    f.engine.setCurrentRequest(28);
-    f.engine.prepared(28).SlaveAddress = 1;
+    f.setCurrent(28);
     f.clock.advance(1000);
     QCOMPARE(quint8(f.port.lastWritten().at(1)), quint8(6));
     QCOMPARE(f.engine.lamp2().litColor(), LampState::kBlue);
     // Code 29 stops the timer before it is sent.
-    f.engine.setCurrentRequest(29);
+    f.setCurrent(29);
     f.clock.advance(1000);
     QCOMPARE(f.port.written.size(), 4);
     QVERIFY(!t->isEnabled());
@@ -319,20 +340,19 @@ void EngineTest::sequencingTickSendsCurrentRequest() {
 
 void EngineTest::fifthFailureStopsProcedures() {
     Fixture f;
-    f.engine.MetrologyActive = true;
-    f.engine.setCurrentRequest(24);
+    f.procedures.MetrologyActive = true;
+    f.setCurrent(24);
     f.engine.timerSetAuto()->start();
     // Ticks at 0.5 s and then every second; each unanswered read times out 3 s after the
     // tick that armed it, so the failures come at 3.5, 6.5, 9.5, 12.5 and 15.5 s, and the
     // tick due with the fifth stops both procedures instead of sending.
     f.clock.advance(15499);
-    QCOMPARE(f.engine.ProcedureFailures, quint16(4));
-    QCOMPARE(f.hooks.metrologyStops, 0);
+    QCOMPARE(f.procedures.ProcedureFailures, quint16(4));
+    QCOMPARE(f.hooks.procedureStops, 0);
     const int sent = f.port.written.size();
     f.clock.advance(1);
-    QCOMPARE(f.engine.ProcedureFailures, quint16(5));
-    QCOMPARE(f.hooks.metrologyStops, 1);
-    QCOMPARE(f.hooks.currentStops, 1);
+    QCOMPARE(f.procedures.ProcedureFailures, quint16(5));
+    QCOMPARE(f.hooks.procedureStops, 1);
     QCOMPARE(f.port.written.size(), sent);
 }
 
@@ -362,7 +382,7 @@ void EngineTest::failedReadIsNotJudgedOnOldBytes() {
 void EngineTest::portFailureSendsNothing() {
     Fixture f;
     f.port.failNext = true;
-    RequestRecord r = PreparedRecord(0);
+    RequestRecord r = PreparedRecord(RequestCode(0));
     QVERIFY(!f.engine.SendInquiry(r));
     QCOMPARE(f.hooks.errors.size(), 1);
     QVERIFY(!f.engine.awaitingReply());
@@ -373,10 +393,134 @@ void EngineTest::portFailureSendsNothing() {
 void EngineTest::setupAddressNotANumberSendsNothing() {
     Fixture f;
     f.hooks.address.reset();
-    QVERIFY(!f.engine.SendInquiryTuning(PreparedRecord(22)));
-    QVERIFY(!f.engine.SendInquiryWrite16(PreparedRecord(16)));
+    QVERIFY(!f.engine.SendInquiryTuning(PreparedRecord(RequestCode(22))));
+    QVERIFY(!f.engine.SendInquiryWrite16(PreparedRecord(RequestCode(16))));
     QVERIFY(f.port.written.isEmpty());
     QCOMPARE(f.hooks.errors.size(), 2);
+}
+
+void EngineTest::replyGoesToThePageThatSentIt() {
+    Fixture f;
+    QObject pageA, pageB;
+    QStringList got;
+    for (QObject* page : {&pageA, &pageB}) {
+        f.engine.setReplyHandler(page, RequestCode::MainParameterWrite,
+                                 [&got, page](const quint8*, int) { got << page->objectName(); });
+    }
+    pageA.setObjectName(QStringLiteral("A"));
+    pageB.setObjectName(QStringLiteral("B"));
+    RequestRecord r = PreparedRecord(RequestCode::MainParameterWrite, &pageB);
+    r.SlaveAddress = 1;
+    QVERIFY(f.engine.SendInquiryWrite06(r));
+    f.port.deliver(f.port.lastWritten());  // a write is answered by its echo
+    r.Sender = &pageA;
+    QVERIFY(f.engine.SendInquiryWrite06(r));
+    f.port.deliver(f.port.lastWritten());
+    QCOMPARE(got, (QStringList{QStringLiteral("B"), QStringLiteral("A")}));
+    // The handlers of the fixture, registered without a page, do not see these replies.
+    QVERIFY(f.handled.isEmpty());
+}
+
+void EngineTest::pauseHoldsEveryTimedSend() {
+    Fixture f;
+    f.procedures.MetrologyActive = true;
+    f.setCurrent(24);
+    f.engine.timerSetAuto()->start();
+    f.clock.advance(500);
+    QCOMPARE(f.port.written.size(), 1);
+    int resumed = 0;
+    f.engine.pause(1000, [&] {
+        ++resumed;
+        f.readBlock();
+    });
+    // The reply of the read sent at 0.5 s comes during the pause: it waits.
+    f.port.deliver(readReply(58));
+    QVERIFY(f.handled.isEmpty());
+    f.clock.advance(999);
+    QCOMPARE(f.port.written.size(), 1);  // the tick at 1.5 s sent nothing
+    QCOMPARE(resumed, 0);
+    f.clock.advance(1);
+    QCOMPARE(resumed, 1);
+    // The pause ended with the read of the continuation; the bytes that came meanwhile were
+    // flushed by its send, as any stale reply is.
+    QCOMPARE(f.port.written.size(), 2);
+    QVERIFY(f.handled.isEmpty());
+    f.port.deliver(readReply(58));
+    QCOMPARE(f.handled.size(), 1);
+}
+
+void EngineTest::onlyStampingSendsMeasureReplyTime() {
+    Fixture f;
+    f.readBlock();
+    QVERIFY(f.engine.sendTimeCurrent());
+    QVERIFY(f.engine.SendInquiryWrite06(f.records[13]));
+    QVERIFY(!f.engine.sendTimeCurrent());
+    QVERIFY(f.engine.SendInquiryTuning(f.records[22]));
+    QVERIFY(!f.engine.sendTimeCurrent());
+    const quint16 words[3] = {};
+    f.records[12].WordValues = words;
+    QVERIFY(f.engine.SendInquiryWriteBlock(f.records[12]));
+    QVERIFY(f.engine.sendTimeCurrent());
+}
+
+void EngineTest::followUpStopsWithoutProcedure_data() {
+    QTest::addColumn<bool>("exception");
+    QTest::addColumn<bool>("procedure");
+    QTest::addColumn<bool>("keepsRunning");
+    QTest::newRow("time-out, no procedure") << false << false << false;
+    QTest::newRow("exception, no procedure") << true << false << false;
+    QTest::newRow("time-out, metrology") << false << true << true;
+    QTest::newRow("exception, metrology") << true << true << true;
+}
+
+void EngineTest::followUpStopsWithoutProcedure() {
+    QFETCH(bool, exception);
+    QFETCH(bool, procedure);
+    QFETCH(bool, keepsRunning);
+    Fixture f;
+    f.procedures.MetrologyActive = procedure;
+    f.setCurrent(4);
+    f.engine.timerSetAuto()->start();
+    f.clock.advance(500);
+    QCOMPARE(f.port.written.size(), 1);
+    if (exception)
+        f.port.deliver(QByteArray::fromHex("018302c0f1"));
+    else
+        f.clock.advance(3000);
+    QCOMPARE(f.engine.timerSetAuto()->isEnabled(), keepsRunning);
+    const int sent = f.port.written.size();
+    f.clock.advance(5000);
+    QCOMPARE(f.port.written.size() > sent, keepsRunning);
+}
+
+void EngineTest::addressZeroIsNeverSent() {
+    Fixture f;
+    RequestRecord write = PreparedRecord(RequestCode::MainParameterWrite);  // address not filled
+    QVERIFY(!f.engine.SendInquiryWrite06(write));
+    RequestRecord read = PreparedRecord(RequestCode::MeasuredBlock);
+    QVERIFY(!f.engine.SendInquiry(read));
+    f.hooks.address = 0x100;  // its low byte is 0
+    QVERIFY(!f.engine.SendInquiryWrite16(f.records[16]));
+    QVERIFY(f.port.written.isEmpty());
+    QVERIFY(!f.engine.awaitingReply());
+    QCOMPARE(f.hooks.errors.size(), 3);
+    QCOMPARE(f.engine.statistics().total, 0u);
+}
+
+void EngineTest::messagesWaitForTheEndOfTheExchange() {
+    Fixture f;
+    int flushesAtMessage = -1;
+    QObject::connect(&f.engine, &LinkEngine::message, &f.engine,
+                     [&](const QString&) { flushesAtMessage = f.port.inFlushes; });
+    f.engine.setReplyHandler(nullptr, RequestCode::MeasuredBlock,
+                             [&](const quint8*, int) { f.engine.notify(QStringLiteral("x")); });
+    f.readBlock();
+    const int flushesBefore = f.port.inFlushes;
+    f.port.deliver(readReply(58));
+    // Shown after the closing flush: the engine had finished with the reply.
+    QCOMPARE(flushesAtMessage, flushesBefore + 1);
+    f.engine.notify(QStringLiteral("y"));  // outside an exchange: at once
+    QCOMPARE(f.hooks.messages, (QStringList{QStringLiteral("x"), QStringLiteral("y")}));
 }
 
 QTEST_GUILESS_MAIN(EngineTest)

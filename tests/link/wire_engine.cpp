@@ -25,13 +25,21 @@ struct Recorder : LinkHooks {
     QStringList statuses, messages, errors;
     QList<LinkCounter> counters;
     int cleared = 0, timedOut = 0, replyTimes = 0;
-    void reportError(const QString& t) override { errors << t; }
-    void showMessage(const QString& t) override { messages << t; }
-    void showStatus(const QString& t) override { statuses << t; }
-    void showReplyTime() override { ++replyTimes; }
-    void counterChanged(LinkCounter c) override { counters << c; }
-    void clearMeasuredValues() override { ++cleared; }
-    void replyTimedOut() override { ++timedOut; }
+    void listen(LinkEngine& e) {
+        QObject::connect(&e, &LinkEngine::errorReport, &e,
+                         [this](const QString& t) { errors << t; });
+        QObject::connect(&e, &LinkEngine::message, &e, [this](const QString& t) { messages << t; });
+        QObject::connect(&e, &LinkEngine::statusText, &e,
+                         [this](const QString& t) { statuses << t; });
+        QObject::connect(&e, &LinkEngine::replyCompleted, &e, [this] { ++replyTimes; });
+        QObject::connect(&e, &LinkEngine::counterChanged, &e,
+                         [this](LinkCounter c) { counters << c; });
+        QObject::connect(&e, &LinkEngine::checksumError, &e, [this] { ++cleared; });
+        QObject::connect(&e, &LinkEngine::timedOut, &e, [this] {
+            ++cleared;
+            ++timedOut;
+        });
+    }
 };
 
 // tervex-test-slave as a child process, ended by its PID.
@@ -78,11 +86,13 @@ struct Wire {
     int chunk;  // largest piece on the line, 0 for whole frames
 
     explicit Wire(int pieceBytes) : pty(pieceBytes), chunk(pieceBytes) {
+        hooks.listen(engine);
         for (int code = 0; code < kRequestCodeCount; ++code) {
-            engine.setReplyHandler(code, [this, code](const quint8* r, int n) {
-                handled.append(QByteArray(1, char(code)) +
-                               QByteArray(reinterpret_cast<const char*>(r), n));
-            });
+            engine.setReplyHandler(
+                nullptr, RequestCode(code), [this, code](const quint8* r, int n) {
+                    handled.append(QByteArray(1, char(code)) +
+                                   QByteArray(reinterpret_cast<const char*>(r), n));
+                });
         }
         QObject::connect(&port, &SerialPort::triggerAvail, &engine, [this] { ++events; });
     }
@@ -151,7 +161,7 @@ void WireEngineTest::readsMeasuredBlock() {
     Wire w(chunk);
     QVERIFY2(w.start(), qPrintable(w.error));
 
-    RequestRecord r = PreparedRecord(0);
+    RequestRecord r = PreparedRecord(RequestCode(0));
     r.SlaveAddress = kSlave;
     QVERIFY(w.engine.SendInquiry(r));
     QTRY_COMPARE_WITH_TIMEOUT(w.handled.size(), 1, kReplyWaitMs);
@@ -208,7 +218,7 @@ void WireEngineTest::writesReachTheSlave() {
     Wire w(chunk);
     QVERIFY2(w.start(), qPrintable(w.error));
 
-    RequestRecord r = PreparedRecord(code);
+    RequestRecord r = PreparedRecord(RequestCode(code));
     r.SlaveAddress = kSlave;
     r.StartRegister = quint16(start);
     r.RegisterCount = quint16(words.size());
@@ -243,7 +253,7 @@ void WireEngineTest::exceptionReplyIsShownNotHandled() {
     QVERIFY2(w.start({QStringLiteral("--exception-at"), QStringLiteral("0x0203")}),
              qPrintable(w.error));
 
-    RequestRecord r = PreparedRecord(2);
+    RequestRecord r = PreparedRecord(RequestCode(2));
     r.SlaveAddress = kSlave;
     QVERIFY(w.engine.SendInquiry(r));
     QTRY_VERIFY_WITH_TIMEOUT(!w.hooks.messages.isEmpty(), kReplyWaitMs);
@@ -270,7 +280,7 @@ void WireEngineTest::silentSlaveTimesOut() {
 
     QElapsedTimer sent;
     sent.start();
-    RequestRecord r = PreparedRecord(0);
+    RequestRecord r = PreparedRecord(RequestCode(0));
     r.SlaveAddress = kSlave;
     QVERIFY(w.engine.SendInquiry(r));
     QTRY_COMPARE_WITH_TIMEOUT(w.hooks.timedOut, 1, LinkEngine::kReplyTimeoutMs + 3000);

@@ -1,7 +1,7 @@
 #pragma once
 #include <QStringList>
 
-#include "app/messagebox.h"
+#include "widgets/messagebox.h"
 
 // Collects every operator message of a test instead of showing it.
 class MessageRecorder {

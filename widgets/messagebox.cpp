@@ -1,6 +1,7 @@
-#include "app/messagebox.h"
+#include "widgets/messagebox.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLoggingCategory>
 #include <QMessageBox>
 
@@ -35,3 +36,10 @@ void SetAnswerer(Answerer a) {
 }
 
 }  // namespace messagebox
+
+bool CheckSelection(const QComboBox* list, QWidget* parent) {
+    if (list && list->currentIndex() >= 0)
+        return true;
+    messagebox::Show(QString::fromUtf8(kIncorrectInformation), parent);
+    return false;
+}

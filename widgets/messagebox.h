@@ -2,6 +2,7 @@
 #include <QString>
 #include <functional>
 
+class QComboBox;
 class QWidget;
 
 // Every operator message goes through here: a modal box with one OK button and no caption of
@@ -17,3 +18,10 @@ void ShowError(const QString& text, QWidget* parent = nullptr);
 void SetAnswerer(Answerer answerer);
 
 }  // namespace messagebox
+
+// The refusal of a write whose value is missing or not valid.
+inline const char* const kIncorrectInformation = "Информация не корректна";
+
+// True when `list` has a selected item. Otherwise the operator is told
+// "Информация не корректна" and false comes back: the caller sends nothing.
+bool CheckSelection(const QComboBox* list, QWidget* parent = nullptr);
