@@ -96,6 +96,10 @@ class LinkEngine : public QObject {
     void setChannelMode(bool on) { channelMode_ = on; }
     bool channelMode() const { return channelMode_; }
 
+    // The logical number in force on the setup page (nullopt when its field holds no number);
+    // pages fill the address of their own records from it.
+    std::optional<int> setupAddress() const { return hooks_->setupAddress(); }
+
     SerialPort* port() const { return port_; }
     Clock* clock() const { return clock_; }
     LinkTimer* timerWaitAnsw() const { return timerWaitAnsw_; }
