@@ -144,16 +144,11 @@ QString FormatMeasured(double value, bool noInfo, int decimals, const QLocale& l
     if (std::isinf(value))
         return value > 0 ? QStringLiteral("+∞") : QStringLiteral("-∞");
 
-    QString fixed = QString::number(value, 'f', decimals);
-    bool negative = fixed.startsWith(QLatin1Char('-'));
-    if (negative)
-        fixed.remove(0, 1);
-    // A value that rounds to zero is shown without a sign.
-    if (negative && std::none_of(fixed.cbegin(), fixed.cend(), [](QChar c) {
-            return c >= QLatin1Char('1') && c <= QLatin1Char('9');
-        })) {
-        negative = false;
-    }
+    // The sign follows the value, not its rounded digits: a small negative reading stays
+    // "-0,000", so the operator sees which side of zero it is on. A zero with its sign bit set
+    // is no negative value.
+    const bool negative = value < 0;
+    QString fixed = QString::number(std::fabs(value), 'f', decimals);
 
     const qsizetype point = fixed.indexOf(QLatin1Char('.'));
     const QString integer = point < 0 ? fixed : fixed.left(point);

@@ -125,7 +125,11 @@ void CatalogueTest::formatMeasured_data() {
     QTest::newRow("ru no group for three digits") << ru << 999.0 << false << 3 << "999,000";
     QTest::newRow("ru rounding opens a group") << ru << 999.9996 << false << 3 << "1_000,000";
     QTest::newRow("ru rounds to nearest") << ru << 2.71828 << false << 4 << "2,7183";
-    QTest::newRow("ru tiny negative has no sign") << ru << -0.0001 << false << 3 << "0,000";
+    // A small negative reading keeps its sign even when its digits round to zero; a zero with
+    // its sign bit set is no negative value.
+    QTest::newRow("ru tiny negative keeps its sign") << ru << -0.0001 << false << 3 << "-0,000";
+    QTest::newRow("en tiny negative keeps its sign") << en << -0.00004 << false << 4 << "-0.0000";
+    QTest::newRow("ru negative zero") << ru << -0.0 << false << 3 << "0,000";
     QTest::newRow("ru marker") << ru << 0.0 << true << 3 << noInfo;
     QTest::newRow("ru marker wins over a value") << ru << 230.0 << true << 4 << noInfo;
     QTest::newRow("en 230") << en << 230.0 << false << 3 << "230.000";
