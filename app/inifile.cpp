@@ -168,16 +168,13 @@ QString IniFile::readString(const QString& section, const QString& key, const QS
 int IniFile::readInt(const QString& section, const QString& key, int def, bool* ok) const {
     QString text;
     const Lookup l = lookup(path_, section, key, &text);
-    bool converted = l == Lookup::Missing;
-    int value = def;
-    if (l == Lookup::Found) {
-        value = text.toInt(&converted, 10);
-        if (!converted)
-            value = def;
-    }
     if (ok)
-        *ok = converted;
-    return value;
+        *ok = l != Lookup::Unreadable;
+    if (l != Lookup::Found)
+        return def;
+    bool converted = false;
+    const int value = text.toInt(&converted, 10);
+    return converted ? value : def;
 }
 
 bool IniFile::writeInt(const QString& section, const QString& key, int value) {

@@ -15,9 +15,9 @@ class IniFile {
   public:
     explicit IniFile(QString path = QStringLiteral("Tervex.ini")) : path_(std::move(path)) {}
 
-    // A missing file or key gives `def` with *ok true. *ok is false, and `def` is returned,
-    // when the file exists but cannot be read or is not UTF-8 text, or when the value is not
-    // a decimal integer.
+    // A missing file or key, and a value that is not a decimal integer fitting an int (empty,
+    // a word, too many digits), give `def`. *ok is false, and `def` is returned, only when the
+    // file exists but cannot be read.
     int readInt(const QString& section, const QString& key, int def, bool* ok = nullptr) const;
     // As readInt, without the integer check.
     QString readString(const QString& section, const QString& key, const QString& def,
