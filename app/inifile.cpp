@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QStringList>
 #include <algorithm>
 
@@ -14,12 +15,98 @@ const QByteArray kBom = QByteArrayLiteral("\xEF\xBB\xBF");
 // happens to carry the name, and reading it whole at every page switch would stall.
 constexpr qint64 kMaxSize = 1024 * 1024;
 
+// A file written by hand on a Windows machine is in its Cyrillic code page; everything this
+// program creates is UTF-8. A write keeps the encoding the file has.
+enum class Encoding { Utf8, Cp1251 };
+
+// Windows-1251 from 80 to BF; C0 to FF are А to я in order. 98 is undefined: a file that
+// holds it is not text in this code page.
+constexpr char16_t kCp1251Upper[64] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  // 88
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
+    0x0000, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,  // 98
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,  // A0
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,  // A8
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,  // B0
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // B8
+};
+constexpr char16_t kCyrillicA = 0x0410;   // А, at C0
+constexpr char16_t kCyrillicYa = 0x044F;  // я, at FF
+
+// Every control character but the tab: a value holding one would break the line it stands
+// on (CR, LF) or make the file unreadable from then on (NUL, the others).
+bool isControl(char16_t c) {
+    return (c < 0x20 && c != u'\t') || c == 0x7F;
+}
+
+// False when the bytes are not text in Windows-1251.
+bool decodeCp1251(const QByteArray& data, QString* text) {
+    text->clear();
+    text->reserve(data.size());
+    for (const char ch : data) {
+        const auto b = static_cast<unsigned char>(ch);
+        char16_t c = b;
+        if (b >= 0xC0)
+            c = char16_t(kCyrillicA + (b - 0xC0));
+        else if (b >= 0x80)
+            c = kCp1251Upper[b - 0x80];
+        if (c == 0 || (isControl(c) && c != u'\r' && c != u'\n'))
+            return false;
+        text->append(QChar(c));
+    }
+    return true;
+}
+
+bool encodeCp1251(QStringView text, QByteArray* data) {
+    data->clear();
+    data->reserve(text.size());
+    for (const QChar qc : text) {
+        const char16_t c = qc.unicode();
+        if (c < 0x80) {
+            data->append(char(c));
+        } else if (c >= kCyrillicA && c <= kCyrillicYa) {
+            data->append(char(0xC0 + (c - kCyrillicA)));
+        } else {
+            const char16_t* end = std::end(kCp1251Upper);
+            const char16_t* at = std::find(std::begin(kCp1251Upper), end, c);
+            if (at == end)
+                return false;
+            data->append(char(0x80 + (at - std::begin(kCp1251Upper))));
+        }
+    }
+    return true;
+}
+
+// False when the text has a character the encoding cannot carry (for UTF-8 only half a
+// surrogate pair).
+bool encode(QStringView text, Encoding encoding, QByteArray* data) {
+    if (encoding == Encoding::Cp1251)
+        return encodeCp1251(text, data);
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    *data = encoder.encode(text);
+    return !encoder.hasError();
+}
+
+QString encodingName(Encoding encoding) {
+    return encoding == Encoding::Cp1251 ? QStringLiteral("Windows-1251") : QStringLiteral("UTF-8");
+}
+
+// Strict: a sequence cut off at the end of the data is an error too.
+bool decodeUtf8(const QByteArray& data, QString* text) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    *text = decoder.decode(data);
+    return !decoder.hasError();
+}
+
 // The file as lines. Each line keeps its '\r' when the file has CRLF endings, so joining the
-// lines with '\n' gives back the exact bytes that were read.
+// lines with '\n' gives back the exact text that was read, and encoding it the exact bytes.
 struct Document {
     bool ok = true;
     QString reason;  // why the file cannot be used, when !ok
     bool bom = false;
+    Encoding encoding = Encoding::Utf8;
     QStringList lines{QString()};
 };
 
@@ -46,14 +133,21 @@ Document load(const QString& path) {
         doc.reason = QStringLiteral("файл не текстовый");
         return doc;
     }
+    QString text;
     if (data.startsWith(kBom)) {
+        // The mark declares UTF-8; read as Windows-1251 letters it would hide the first line.
         doc.bom = true;
         data.remove(0, kBom.size());
-    }
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-    const QString text = decoder.decode(data);
-    if (decoder.hasError()) {
-        doc.reason = QStringLiteral("файл не в кодировке UTF-8");
+        if (!decodeUtf8(data, &text)) {
+            doc.reason = QStringLiteral("файл с меткой UTF-8 не в кодировке UTF-8");
+            return doc;
+        }
+    } else if (decodeUtf8(data, &text)) {
+        doc.encoding = Encoding::Utf8;
+    } else if (decodeCp1251(data, &text)) {
+        doc.encoding = Encoding::Cp1251;
+    } else {
+        doc.reason = QStringLiteral("файл не в кодировке UTF-8 или Windows-1251");
         return doc;
     }
     doc.ok = true;
@@ -182,10 +276,11 @@ bool IniFile::writeInt(const QString& section, const QString& key, int value) {
 }
 
 bool IniFile::writeString(const QString& section, const QString& key, const QString& value) {
-    if (value.contains(u'\n') || value.contains(u'\r')) {
-        // A line break would turn the rest of the value into lines of their own.
-        error_ =
-            QStringLiteral("Не удалось сохранить «%1»: значение содержит перевод строки").arg(key);
+    if (std::any_of(value.cbegin(), value.cend(), [](QChar c) { return isControl(c.unicode()); })) {
+        error_ = QStringLiteral(
+                     "Не удалось сохранить «%1»: значение содержит перевод строки или другой "
+                     "управляющий символ")
+                     .arg(key);
         return false;
     }
     Document doc = load(path_);
@@ -228,7 +323,15 @@ bool IniFile::writeString(const QString& section, const QString& key, const QStr
             lines.insert(end + i, added[i]);
     }
 
-    QByteArray data = lines.join(u'\n').toUtf8();
+    QByteArray data;
+    if (!encode(lines.join(u'\n'), doc.encoding, &data)) {
+        // The rest of the text came from this encoding, so the new line is what does not fit.
+        error_ = QStringLiteral(
+                     "Не удалось сохранить «%1»: в значении есть символы, которых нет в "
+                     "кодировке файла настроек (%2)")
+                     .arg(key, encodingName(doc.encoding));
+        return false;
+    }
     if (doc.bom)
         data.prepend(kBom);
     QSaveFile out(path_);

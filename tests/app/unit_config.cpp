@@ -7,13 +7,34 @@
 #include "app/portsettings.h"
 #include "fakeport.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QString kIni = QStringLiteral("Tervex.ini");
 // A file that is no configuration file: it has NUL bytes and is not UTF-8.
 const QByteArray kJunk = QByteArray::fromHex("89504e470d0a1a0a0000000d4948445208ff00fe");
-// A hand-written file in the Windows Cyrillic code page, not UTF-8.
-const QByteArray kCp1251 = QByteArray::fromHex("5bd1eef5e4e8ede5ede8e55d0acff0f0f23d330a");
+// A UTF-8 file cut off inside its last character. "И" is D0 98, and 98 is no character of
+// the Windows Cyrillic code page, so the file is no text in that code page either.
+const QByteArray kCutUtf8 = QByteArray("; Испытания\n[Соединение]\nПорт=3\n\xD0");
+
+// Text in the Windows Cyrillic code page, as a Windows machine writes it: the Russian letters
+// lie at C0..FF in alphabetical order, with Ё at A8 and ё at B8.
+QByteArray cp1251(const QString& text) {
+    QByteArray bytes;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x80)
+            bytes += char(u);
+        else if (u >= 0x410 && u <= 0x44F)
+            bytes += char(0xC0 + (u - 0x410));
+        else if (u == 0x401 || u == 0x451)
+            bytes += char(u == 0x401 ? 0xA8 : 0xB8);
+        else
+            qFatal("cp1251(): no mapping for U+%04X in the test helper", unsigned(u));
+    }
+    return bytes;
+}
 
 void writeIni(const QByteArray& content) {
     QFile f(kIni);
@@ -69,6 +90,9 @@ class ConfigTest : public QObject {
     void writeKeepsEverythingElse_data();
     void writeKeepsEverythingElse();
     void settingsWrittenAsReadableText();
+    void windows1251EveryCharacter();
+    void refusedValue_data();
+    void refusedValue();
     void unreadableFileIsNeverReplaced_data();
     void unreadableFileIsNeverReplaced();
     void directoryInPlaceOfFile();
@@ -140,8 +164,12 @@ void ConfigTest::applyStored_data() {
                "Скорость=\"4800\"\r\nПорт=9\r\n# Паритет=2\r\n[Соединение]\r\nПаритет=1\r\n")
         << -1 << QStringList() << 4 << 4800 << 0 << 2;
     const QStringList allThree{read("номера", 1), read("скорости", 1), read("паритета", 1)};
+    QTest::newRow("Windows-1251")
+        << cp1251(u"; Стенд, ёмкость\r\n[Соединение]\r\nПорт=3\r\nСкорость=4800\r\nПаритет=1\r\n"_s)
+        << -1 << QStringList() << 3 << 4800 << 1 << 2;
     QTest::newRow("binary junk") << kJunk << -1 << allThree << 1 << 9600 << 0 << 3;
-    QTest::newRow("not UTF-8") << kCp1251 << -1 << allThree << 1 << 9600 << 0 << 3;
+    QTest::newRow("ends inside a UTF-8 character")
+        << kCutUtf8 << -1 << allThree << 1 << 9600 << 0 << 3;
 }
 
 void ConfigTest::applyStored() {
@@ -339,6 +367,21 @@ void ConfigTest::writeKeepsEverythingElse_data() {
         << QByteArray("[СОЕДИНЕНИЕ]\nпорт=1\nПорт=2\n[Соединение]\nПорт=3\n") << "Соединение"
         << "Порт"
         << "4" << QByteArray("[СОЕДИНЕНИЕ]\nпорт=4\nПорт=2\n[Соединение]\nПорт=3\n");
+    const QString cpText = u"; Стенд 3, ёлка\r\n[Соединение]\r\nПорт=1\r\n[Порты]\r\n"_s;
+    QTest::newRow("Windows-1251 kept, value replaced")
+        << cp1251(cpText) << "Соединение"
+        << "Порт"
+        << "2" << cp1251(QString(cpText).replace(u"Порт=1"_s, u"Порт=2"_s));
+    QTest::newRow("Windows-1251 kept, section added")
+        << cp1251(cpText) << "Скины"
+        << "SkinName"
+        << "Wood (internal)" << cp1251(cpText + u"\r\n[Скины]\r\nSkinName=Wood (internal)\r\n"_s);
+    // Cut off inside a UTF-8 character, yet every byte is a Windows-1251 character: read in
+    // that code page, and the last byte stays.
+    QTest::newRow("ends inside a UTF-8 character, read as Windows-1251")
+        << QByteArray("; Tervex\n; \xD0") << "Соединение"
+        << "Порт"
+        << "2" << QByteArray("; Tervex\n; \xD0\n\n") + cp1251(u"[Соединение]\nПорт=2\n"_s);
     QTest::newRow("blanks at the ends quoted")
         << QByteArray() << "Скины"
         << "SkinName"
@@ -382,10 +425,79 @@ void ConfigTest::settingsWrittenAsReadableText() {
     QCOMPARE(next.settings.skinName(), QStringLiteral("SoapSky - Lime (internal)"));
 }
 
+// Every character of the code page reads as the platform's converter reads it, and a write
+// gives back the very bytes.
+void ConfigTest::windows1251EveryCharacter() {
+    QByteArray upper;
+    for (int b = 0x80; b <= 0xFF; ++b) {
+        if (b != 0x98)  // the one byte the code page leaves undefined
+            upper += char(b);
+    }
+    const QByteArray content = cp1251(u"[Скины]\r\nSkinName=x"_s) + upper + "x\r\n";
+    writeIni(content);
+    IniFile ini;
+    bool ok = false;
+    const QString value = ini.readString(u"Скины"_s, u"SkinName"_s, QString(), &ok);
+    QVERIFY(ok);
+    QCOMPARE(value.size(), upper.size() + 2);
+    QVERIFY(ini.writeString(u"Скины"_s, u"SkinName"_s, value));
+    QCOMPARE(readIni(), content);
+
+    QStringDecoder platform("windows-1251");
+    if (!platform.isValid())
+        QSKIP("this Qt has no Windows-1251 converter to compare with");
+    QCOMPARE(value, u'x' + platform.decode(upper) + u'x');
+}
+
+void ConfigTest::refusedValue_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("reason");
+    const QString control = u"управляющий символ"_s;
+    const QString encoding = u"кодировке файла настроек"_s;
+    const QByteArray utf8("[Скины]\nSkinName=Wood (internal)\n");
+    const QByteArray windows = cp1251(u"[Скины]\r\nSkinName=Дерево\r\n"_s);
+    // Each would make the file unreadable, or turn the rest of the value into lines of its
+    // own.
+    QTest::newRow("NUL") << utf8 << u"Wood\0x"_s << control;
+    QTest::newRow("NUL, no file yet") << QByteArray() << u"Wood\0x"_s << control;
+    QTest::newRow("line feed") << utf8 << u"Wood\n[Соединение]"_s << control;
+    QTest::newRow("carriage return") << windows << u"Wood\rx"_s << control;
+    QTest::newRow("control character") << windows << u"Wood\x01"_s << control;
+    QTest::newRow("half a surrogate pair") << utf8 << u"Wood"_s + QChar(0xD83D) << encoding;
+    QTest::newRow("not in Windows-1251") << windows << u"Дерево Ω"_s << encoding;
+}
+
+// The operator learns why; the file stays as it was and readable.
+void ConfigTest::refusedValue() {
+    QFETCH(QByteArray, before);
+    QFETCH(QString, value);
+    if (!before.isNull())
+        writeIni(before);
+    Rig r;
+    QVERIFY(!r.settings.storeSkinName(value));
+    const QStringList messages = r.takeMessages();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages.first().contains(u"«SkinName»"_s), qPrintable(messages.first()));
+    QFETCH(QString, reason);
+    QVERIFY2(messages.first().contains(reason), qPrintable(messages.first()));
+    QCOMPARE(readIni(), before);
+    QCOMPARE(QFile::exists(kIni), !before.isNull());
+    bool ok = false;
+    r.ini.readString(u"Скины"_s, u"SkinName"_s, QString(), &ok);
+    QVERIFY(ok);
+}
+
 void ConfigTest::unreadableFileIsNeverReplaced_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::newRow("binary junk") << kJunk;
-    QTest::newRow("not UTF-8") << kCp1251;
+    QTest::newRow("ends inside a UTF-8 character") << kCutUtf8;
+    // A control byte is neither UTF-8 text nor Windows-1251 text.
+    QTest::newRow("Windows-1251 with a control byte") << cp1251(u"[Соединение]\nПорт=3\n\x01\n"_s);
+    // The mark says UTF-8 and the rest is not: reading the mark as three Windows-1251
+    // letters would hide the first section.
+    QTest::newRow("UTF-8 mark over Windows-1251")
+        << "\xEF\xBB\xBF" + cp1251(u"[Соединение]\nПорт=3\n"_s);
 }
 
 void ConfigTest::unreadableFileIsNeverReplaced() {
