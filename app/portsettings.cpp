@@ -63,7 +63,6 @@ void PortSettings::applyPortNumber(QString* portError) {
         port_ = 1;
         reportPort(serial_->setComNumber(port_), portError);
     }
-    portIndex_ = port_ - 1;
 }
 
 void PortSettings::showBaud() {
@@ -114,17 +113,17 @@ void PortSettings::applyFixed9600() {
     notifyChanged();
 }
 
-void PortSettings::ComboBoxPortChange(int selector, int item) {
+bool PortSettings::ComboBoxPortChange(int selector, int item) {
     // A selector being emptied reports item -1; there is no port to choose then.
     if (item < 0 || item >= kPortCount)
-        return;
+        return false;
     int n = item + 1;
     if (!serial_->setComNumber(n)) {
         if (selector != 4) {
             // The port keeps the new number, closed, and tries it again at its next use.
             port_ = n;
             reportPortError(serial_->errorString());
-            return;
+            return false;
         }
         // The information channel gives up the port instead; the next application of the
         // file reports the stored 0 and falls back to COM 1.
@@ -132,9 +131,10 @@ void PortSettings::ComboBoxPortChange(int selector, int item) {
         serial_->setComNumber(n);
     }
     port_ = n;
-    portIndex_ = item;
+    noPortItem_ = item;
     store(kPortKey, port_);
     notifyChanged();
+    return true;
 }
 
 void PortSettings::ComboBoxBaudChange(const QString& text) {

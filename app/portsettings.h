@@ -50,10 +50,12 @@ class PortSettings {
     void applyFixed9600();
 
     // ComboBoxPort1Change .. ComboBoxPort4Change: `selector` is 1 to 4, `item` the chosen
-    // item. A refused port through selectors 1 to 3 goes to the error sink and leaves the
-    // selectors and the file as they were; through ComboBoxPort4 it leaves no port (number 0)
-    // and stores that.
-    void ComboBoxPortChange(int selector, int item);
+    // item. A refused port through selectors 1 to 3 goes to the error sink, leaves the file as
+    // it was and returns false: the other selectors keep their item until the window next
+    // shows the settings, while the port keeps the new number (closed) and portIndex() shows
+    // it. Through ComboBoxPort4 a refusal leaves no port (number 0) and stores that. True when
+    // all four selectors are to show portIndex() now.
+    bool ComboBoxPortChange(int selector, int item);
     // ComboBoxBaud1Change / ComboBoxBaud2Change with the selector's text.
     void ComboBoxBaudChange(const QString& text);
     // ComboBoxPar1Change / ComboBoxPar2Change with the chosen item.
@@ -64,9 +66,10 @@ class PortSettings {
     // The speed and parity of the first two pages, also while another page runs at 9600.
     int speed() const { return speed_; }
     int parity() const { return parity_; }
-    // What the selectors show: the port item, the item of kBaudItems (the one of 9600 for a
-    // speed the list lacks, such as 600) and the parity item.
-    int portIndex() const { return portIndex_; }
+    // What the selectors show: the item of the port number in force (with no port, the item
+    // last chosen), the item of kBaudItems (the one of 9600 for a speed the list lacks, such
+    // as 600) and the parity item.
+    int portIndex() const { return port_ > 0 ? port_ - 1 : noPortItem_; }
     int baudItemIndex() const { return baudItemIndex_; }
     int parityIndex() const { return parityIndex_; }
 
@@ -93,7 +96,8 @@ class PortSettings {
     int port_ = 1;
     int speed_ = 9600;
     int parity_ = 0;
-    int portIndex_ = 0;
+    // The item chosen through ComboBoxPort4 when the port refused it and none was left.
+    int noPortItem_ = 0;
     int baudItemIndex_ = 3;
     int parityIndex_ = 0;
 };

@@ -244,10 +244,10 @@ void ConfigTest::portChange_data() {
     // The information channel drops the port and stores "none".
     QTest::newRow("ComboBoxPort4 refused")
         << 4 << 5 << 6 << 0 << 5 << QByteArray("Порт=0") << false;
-    // The others report the port's refusal and leave selectors and file as they were; the
-    // port keeps the new number, closed.
-    QTest::newRow("ComboBoxPort1 refused") << 1 << 6 << 7 << 7 << 1 << QByteArray("Порт=2") << true;
-    QTest::newRow("ComboBoxPort2 refused") << 2 << 6 << 7 << 7 << 1 << QByteArray("Порт=2") << true;
+    // The others report the port's refusal and leave the other selectors and the file as they
+    // were; the port keeps the new number, closed, and that is the number in force.
+    QTest::newRow("ComboBoxPort1 refused") << 1 << 6 << 7 << 7 << 6 << QByteArray("Порт=2") << true;
+    QTest::newRow("ComboBoxPort2 refused") << 2 << 6 << 7 << 7 << 6 << QByteArray("Порт=2") << true;
 }
 
 void ConfigTest::portChange() {
@@ -261,7 +261,8 @@ void ConfigTest::portChange() {
     r.settings.applyStored();
     r.changes = 0;
     r.port.refuseCom = refuse;
-    r.settings.ComboBoxPortChange(selector, item);
+    // True: all four selectors follow; false: only the one the operator changed shows it.
+    QCOMPARE(r.settings.ComboBoxPortChange(selector, item), !errorReport);
 
     QTEST(r.port.comNumber(), "com");
     QTEST(r.settings.portIndex(), "shownItem");
@@ -269,6 +270,13 @@ void ConfigTest::portChange() {
     QCOMPARE(r.errors, errorReport ? QStringList{"refused"} : QStringList());
     QCOMPARE(r.changes, errorReport ? 0 : 1);
     QCOMPARE(readIni(), "[Соединение]\n" + stored + "\n");
+
+    // A later speed or parity change brings every selector up to date: they show the port in
+    // force, not the one before a refusal.
+    r.settings.ComboBoxBaudChange(QStringLiteral("4800"));
+    r.settings.ComboBoxParChange(1);
+    QTEST(r.port.comNumber(), "com");
+    QTEST(r.settings.portIndex(), "shownItem");
 }
 
 void ConfigTest::port4RefusalReportedAtNextApply() {
