@@ -70,21 +70,12 @@ IndicatorLine RenderLine(float value, quint16 exponentWord) {
     return line;
 }
 
-std::array<MeasuredFloat, kIndicatorLines> DecodeIndicatorValues(const quint8* data) {
-    std::array<MeasuredFloat, kIndicatorLines> values;
-    for (int line = 0; line < kIndicatorLines; ++line)
-        values[line] = FloatAt(data, line);
+std::optional<std::array<MeasuredFloat, kIndicatorLineCount>> DecodeIndicatorValues(
+    const quint8* data, int length) {
+    if (data == nullptr || length < kIndicatorValuesLength)
+        return std::nullopt;
+    std::array<MeasuredFloat, kIndicatorLineCount> values;
+    for (int line = 0; line < kIndicatorLineCount; ++line)
+        values[size_t(line)] = FloatAt(data, line);
     return values;
-}
-
-std::array<IndicatorLineSetup, kIndicatorLines> DecodeIndicatorSetup(const quint8* data) {
-    std::array<IndicatorLineSetup, kIndicatorLines> lines;
-    for (int i = 0; i < kIndicatorLines; ++i) {
-        IndicatorLineSetup& line = lines[i];
-        line.parameter = WordAt(data, i) & 0xFF;
-        line.exponent = WordAt(data, kIndicatorLines + i);
-        line.name = ShortName(line.parameter);
-        line.unit = UnitLabel(line.parameter, line.exponent);
-    }
-    return lines;
 }

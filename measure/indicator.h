@@ -1,5 +1,4 @@
 #pragma once
-#include <QString>
 #include <QtGlobal>
 #include <array>
 #include <optional>
@@ -7,9 +6,10 @@
 #include "measure/catalogue.h"
 
 // The transducer's own three-line LED indicator, without widgets: how a value becomes the
-// segment bytes of one line, and the two register blocks behind it.
+// segment bytes of one line, and the block of the values it shows. The set-up block behind the
+// lines (names, units, exponents) is decoded with the main parameters.
 
-constexpr int kIndicatorLines = 3;
+constexpr int kIndicatorLineCount = 3;
 constexpr int kIndicatorDigits = 4;  // digit positions per line, the sign digit not counted
 
 // Segment bits of a digit's drive byte, in the order the transducer's indicator uses.
@@ -49,21 +49,10 @@ struct IndicatorLine {
 // values too large to count in an integer included - leaves the digits as they were.
 IndicatorLine RenderLine(float value, quint16 exponentWord);
 
-// The three values the indicator lines show (registers 768-773), from a reply's data area of
-// 12 bytes. A line without information decodes as 0 with the flag set; the indicator renders
-// the 0 and ignores the flag, as the transducer's own display does.
-std::array<MeasuredFloat, kIndicatorLines> DecodeIndicatorValues(const quint8* data);
-
-// What the transducer shows on one line, from the set-up block (registers 1024-1029).
-struct IndicatorLineSetup {
-    int parameter = 0;     // low byte of the parameter word; 29 and above name no parameter
-    quint16 exponent = 0;  // the line's exponent word, kept whole
-    QString name;          // short name beside the line, empty for no parameter
-    QString unit;          // unit label after the line, empty for power factors and no parameter
-
-    bool hasParameter() const { return parameter < kParameterCount; }
-};
-
-// The set-up block from a reply's data area of 12 bytes: words 0-2 the parameters of lines 0-2
-// (only their low byte counts), words 3-5 their exponents.
-std::array<IndicatorLineSetup, kIndicatorLines> DecodeIndicatorSetup(const quint8* data);
+// The three values the indicator lines show (registers 768-773), from a reply's data area;
+// nullopt when it is shorter than the block. A line without information decodes as 0 with the
+// flag set; the indicator renders the 0 and ignores the flag, as the transducer's own display
+// does.
+constexpr int kIndicatorValuesLength = 4 * kIndicatorLineCount;
+std::optional<std::array<MeasuredFloat, kIndicatorLineCount>> DecodeIndicatorValues(
+    const quint8* data, int length);

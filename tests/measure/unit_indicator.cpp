@@ -1,5 +1,5 @@
-// The indicator's rendering of a value into segment bytes, its digit patterns, and the two
-// register blocks behind it. Byte rows are the bytes of a reply's data area.
+// The indicator's rendering of a value into segment bytes, its digit patterns, and the block
+// of the values it shows. Byte rows are the bytes of a reply's data area.
 #include <QtTest>
 #include <limits>
 
@@ -47,7 +47,6 @@ class IndicatorTest : public QObject {
     void renderLine();
     void digitPatterns();
     void markerRendersAsZero();
-    void decodeSetup();
 };
 
 void IndicatorTest::renderLine_data() {
@@ -131,63 +130,21 @@ void IndicatorTest::markerRendersAsZero() {
         hex("43660000"
             "FFFFFFFF"
             "C3160000");
-    const auto values = DecodeIndicatorValues(bytes(block));
-    QCOMPARE(values[0].value, 230.0f);
-    QVERIFY(!values[0].noInfo);
-    QCOMPARE(values[1].value, 0.0f);
-    QVERIFY(values[1].noInfo);
-    QCOMPARE(values[2].value, -150.0f);
+    QVERIFY(!DecodeIndicatorValues(bytes(block), block.size() - 1));
+    QVERIFY(!DecodeIndicatorValues(nullptr, block.size()));
+    const auto values = DecodeIndicatorValues(bytes(block), block.size());
+    QVERIFY(values);
+    QCOMPARE((*values)[0].value, 230.0f);
+    QVERIFY(!(*values)[0].noInfo);
+    QCOMPARE((*values)[1].value, 0.0f);
+    QVERIFY((*values)[1].noInfo);
+    QCOMPARE((*values)[2].value, -150.0f);
 
-    QCOMPARE(reading(RenderLine(values[1].value, 2)), QStringLiteral("_ _ 0. 0"));
-    QCOMPARE(reading(RenderLine(values[1].value, 0)), QStringLiteral("0. 0 0 0"));
-    const IndicatorLine third = RenderLine(values[2].value, 1);
+    QCOMPARE(reading(RenderLine((*values)[1].value, 2)), QStringLiteral("_ _ 0. 0"));
+    QCOMPARE(reading(RenderLine((*values)[1].value, 0)), QStringLiteral("0. 0 0 0"));
+    const IndicatorLine third = RenderLine((*values)[2].value, 1);
     QCOMPARE(third.sign, kSignMinus);
     QCOMPARE(reading(third), QString());  // -150.00 has five digits
-}
-
-void IndicatorTest::decodeSetup() {
-    // Parameters: Ua; F with a high byte the device may leave set; code 29, no parameter.
-    // Exponents 3, 2, 6.
-    const QByteArray first =
-        hex("0000"
-            "0119"
-            "001D"
-            "0003"
-            "0002"
-            "0006");
-    auto lines = DecodeIndicatorSetup(bytes(first));
-    QCOMPARE(lines[0].parameter, 0);
-    QCOMPARE(lines[0].exponent, quint16(3));
-    QCOMPARE(lines[0].name, QStringLiteral("Ua"));
-    QCOMPARE(lines[0].unit, QStringLiteral("кB"));
-    QVERIFY(lines[0].hasParameter());
-    QCOMPARE(lines[1].parameter, 25);
-    QCOMPARE(lines[1].exponent, quint16(2));
-    QCOMPARE(lines[1].name, QStringLiteral("F"));
-    QCOMPARE(lines[1].unit, QStringLiteral("Гц"));
-    QCOMPARE(lines[2].parameter, 29);
-    QCOMPARE(lines[2].exponent, quint16(6));
-    QVERIFY(!lines[2].hasParameter());
-    QVERIFY(lines[2].name.isEmpty());
-    QVERIFY(lines[2].unit.isEmpty());
-
-    // A power factor has no unit; the exponent word is kept whole, though the renderer reads
-    // only its low byte.
-    const QByteArray second =
-        hex("0012"
-            "0015"
-            "00FF"
-            "0103"
-            "0009"
-            "0000");
-    lines = DecodeIndicatorSetup(bytes(second));
-    QCOMPARE(lines[0].name, QStringLiteral("KPa"));
-    QVERIFY(lines[0].unit.isEmpty());
-    QCOMPARE(lines[0].exponent, quint16(0x0103));
-    QCOMPARE(lines[1].name, QStringLiteral("Ps"));
-    QCOMPARE(lines[1].unit, QStringLiteral("ГВт"));
-    QCOMPARE(lines[2].parameter, 255);
-    QVERIFY(lines[2].name.isEmpty());
 }
 
 QTEST_APPLESS_MAIN(IndicatorTest)
