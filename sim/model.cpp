@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <bit>
 #include <cmath>
+#include <limits>
+#include <numbers>
 
 #include "link/crc.h"
 #include "sim/network.h"
@@ -15,6 +17,11 @@ namespace {
 // the top of its measuring range, 30 % above the rated value.
 constexpr float kRangeFactor = 1.3f;
 constexpr float kSqrt3 = 1.7321f;
+
+// Rated primary values until others are written; the network's 230 V phases sit at them.
+constexpr float kDefaultRatedVoltage = 230.9f;
+constexpr float kDefaultRatedCurrent = 5.0f;
+constexpr double kNetworkCurrent = kDefaultRatedCurrent * kDefaultLoadPercent / 100;
 
 constexpr quint16 kProgramVersion = 21;
 constexpr quint16 kFirstYear = 2000;  // the clock keeps two-digit years
@@ -30,23 +37,33 @@ float floatOfWords(const quint16* w) {
     return floatOf(quint32(w[0]) << 16 | w[1]);
 }
 
-// Decimal exponent the indicator uses for a quantity: the integer digits it needs for the
-// values of a 230/400 V network with a few amperes of load, within four digits.
-quint16 indicatorExponent(int code) {
-    switch (kParameters[size_t(code)].quantity) {
+// A typical value of each quantity in the unscaled network: 230/400 V, 2.8 A, lagging 0.9.
+double typicalValue(Quantity q) {
+    switch (q) {
         case Quantity::PhaseVoltage:
+            return 230;
         case Quantity::LineVoltage:
-        case Quantity::PhasePower:
-            return 2;
-        case Quantity::TotalPower:
-            return 3;
-        case Quantity::Frequency:
-            return 1;
+            return 400;
         case Quantity::Current:
+            return kNetworkCurrent;
+        case Quantity::PhasePower:
+            return 590;
+        case Quantity::TotalPower:
+            return 1770;
+        case Quantity::Frequency:
+            return 50;
         case Quantity::PowerFactor:
             break;
     }
-    return 0;
+    return 0.9;
+}
+
+// The nominal output current at a correction point (1 upper limit, 2 middle, 3 lower) for a
+// hardware variant (0 for -5..+5 mA, otherwise 4..20 mA).
+double nominalOutput(int point, quint16 variant) {
+    static constexpr double kBipolar[3] = {5, 0, -5};
+    static constexpr double kLoop[3] = {20, 12, 4};
+    return variant == 0 ? kBipolar[point - 1] : kLoop[point - 1];
 }
 
 bool isStepCode(quint16 v) {
@@ -197,7 +214,14 @@ DeviceModel::DeviceModel(const DeviceSetup& setup, qint64 startMs)
             quint16(setup.parity),
             0,   // three-element scheme
             1},  // Tervex current outputs (4..20 mA)
-      ratios_{230.9f * kRangeFactor, 230.9f, 5.0f * kRangeFactor, 5.0f},
+      ratios_{kDefaultRatedVoltage * kRangeFactor, kDefaultRatedVoltage,
+              kDefaultRatedCurrent * kRangeFactor, kDefaultRatedCurrent},
+      dropCorrectionAfter_(setup.dropCorrectionAfter),
+      levelPercent_(setup.levelPercent),
+      loadPercent_(setup.loadPercent),
+      dipPercent_(setup.dipPercent),
+      infoBelow_(setup.infoBelow),
+      infoAbove_(setup.infoAbove),
       remote_(defaultRemoteIndicator()) {}
 
 void DeviceModel::setTime(qint64 msSinceEpoch) {
@@ -209,9 +233,62 @@ void DeviceModel::report(const QString& text) const {
         events_(text);
 }
 
+void DeviceModel::leaveCorrectionMode(const QString& why) {
+    if (!correctionPoint_)
+        return;
+    correctionPoint_ = 0;
+    report(QStringLiteral("current-output correction mode off, %1").arg(why));
+}
+
+void DeviceModel::setDipped(bool dipped) {
+    if (dipped == dipped_)
+        return;
+    dipped_ = dipped;
+    report(dipped ? QStringLiteral("voltages and currents dip to %1 %").arg(dipPercent_)
+                  : QStringLiteral("voltages and currents back from the dip"));
+}
+
+double DeviceModel::outputCurrent(int n) const {
+    if (!correctionPoint_ || n < 0 || n > 2)
+        return std::numeric_limits<double>::quiet_NaN();
+    return nominalOutput(correctionPoint_, main_[9]) +
+           outputSteps_[size_t(correctionPoint_ - 1)][size_t(n)] * 0.001;
+}
+
+// The readings follow the rated primary values: the device reports what the primary side
+// carries. In the three-element scheme the rated voltage is a phase voltage, in the
+// two-element scheme a line voltage.
+double DeviceModel::voltageScale(bool withDip) const {
+    const double rated = double(ratios_[0] / kRangeFactor);
+    const double network =
+        twoElement() ? kDefaultRatedVoltage * std::numbers::sqrt3 : kDefaultRatedVoltage;
+    return levelPercent_ / 100 * rated / network * (withDip && dipped_ ? dipPercent_ / 100 : 1);
+}
+
+double DeviceModel::currentScale(bool withDip) const {
+    const double rated = double(ratios_[2] / kRangeFactor);
+    return loadPercent_ / 100 * rated / kNetworkCurrent *
+           (withDip && dipped_ ? dipPercent_ / 100 : 1);
+}
+
+// Decimal exponent the indicator uses for a parameter: the integer digits its values need up
+// to the top of the measuring range, 1.3 times the operating point. It follows the rated
+// values and the level, not a passing dip.
+quint16 DeviceModel::indicatorExponent(int code) const {
+    const Quantity q = kParameters[size_t(code)].quantity;
+    double top = typicalValue(q) * double(kRangeFactor);
+    if (q == Quantity::PhaseVoltage || q == Quantity::LineVoltage || q == Quantity::PhasePower ||
+        q == Quantity::TotalPower)
+        top *= voltageScale(false);
+    if (q == Quantity::Current || q == Quantity::PhasePower || q == Quantity::TotalPower)
+        top *= currentScale(false);
+    return top >= 10 ? quint16(std::floor(std::log10(top))) : 0;
+}
+
 std::array<quint32, kParameterCount> DeviceModel::measuredPatterns() const {
     const std::array<float, kParameterCount> v =
-        NetworkAt(double(nowMs_ - startMs_) / 1000.0, seed_);
+        ScaleNetwork(NetworkAt(double(nowMs_ - startMs_) / 1000.0, seed_), voltageScale(true),
+                     currentScale(true));
     std::array<quint32, kParameterCount> bits{};
     for (int k = 0; k < kParameterCount; ++k) {
         // Wired in two elements the device sees no phase-to-neutral voltage, so it has nothing
@@ -279,7 +356,7 @@ bool DeviceModel::readWord(quint16 r, const std::array<quint32, kParameterCount>
     return false;
 }
 
-quint8 DeviceModel::read(quint16 start, quint16 count, quint16* out) const {
+quint8 DeviceModel::read(quint16 start, quint16 count, quint16* out) {
     if (count < 1 || count > 125)
         return kIllegalValue;
     if (int(start) + count > 0x10000)
@@ -289,6 +366,10 @@ quint8 DeviceModel::read(quint16 start, quint16 count, quint16* out) const {
         if (!readWord(quint16(start + i), measured, out[i]))
             return kIllegalAddress;
     }
+    const bool modeWordRead = start <= reg::kOutputMode && start + count > reg::kOutputMode;
+    if (modeWordRead && correctionPoint_ && dropCorrectionAfter_ > 0 &&
+        ++modeReads_ >= dropCorrectionAfter_)
+        leaveCorrectionMode(QStringLiteral("after %1 reads of the mode word").arg(modeReads_));
     return kNoException;
 }
 
@@ -403,12 +484,11 @@ void DeviceModel::applyField(quint16 r, const quint16* w) {
             return;
         case reg::kOutputStepUp:
         case reg::kOutputStepDown:
-            report(QStringLiteral("%1 step %2")
-                       .arg(describeStep(v))
-                       .arg(r == reg::kOutputStepUp ? "up" : "down"));
+            step(v, r == reg::kOutputStepUp);
             return;
         case reg::kCorrectionMode:
             correctionPoint_ = v;
+            modeReads_ = 0;
             report(v ? QStringLiteral("current-output correction mode on, point %1").arg(v)
                      : QStringLiteral("current-output correction mode off"));
             return;
@@ -428,6 +508,20 @@ void DeviceModel::applyField(quint16 r, const quint16* w) {
                    .arg(QLatin1String(kParameters[v].shortName.data(),
                                       qsizetype(kParameters[v].shortName.size()))));
     }
+}
+
+void DeviceModel::step(quint16 code, bool up) {
+    const QString what =
+        QStringLiteral("%1 step %2").arg(describeStep(code)).arg(up ? "up" : "down");
+    if (!correctionPoint_) {
+        report(what + QStringLiteral(", outside the correction mode: no effect"));
+        return;
+    }
+    const int n = code < 10 ? code % 3 : code % 10;
+    const int units = code >= 20 ? 100 : code >= 10 ? 10 : 1;
+    outputSteps_[size_t(correctionPoint_ - 1)][size_t(n)] += up ? units : -units;
+    report(what +
+           QStringLiteral(": output %1 now %2 mA").arg(n + 1).arg(outputCurrent(n), 0, 'f', 3));
 }
 
 quint8 DeviceModel::writeSingle(quint16 r, quint16 value) {
@@ -522,8 +616,14 @@ QByteArray DeviceModel::infoPacket(qint8 status) const {
     putChannelPattern(p, 10, bitsOf(b.current));
     p[14] = char(two ? 1 : 0);
     p[15] = char(kProgramVersion);
-    for (int k = 0; k < kParameterCount; ++k)
-        putChannelPattern(p, 16 + 4 * k, channelValue(k, measured[size_t(k)], b));
+    for (int k = 0; k < kParameterCount; ++k) {
+        quint32 pattern = channelValue(k, measured[size_t(k)], b);
+        if (pattern != kNoInformation && infoBelow_[size_t(k)])
+            pattern = kBelowRange;
+        else if (pattern != kNoInformation && infoAbove_[size_t(k)])
+            pattern = kAboveRange;
+        putChannelPattern(p, 16 + 4 * k, pattern);
+    }
     appendChecksum(p);
     return p;
 }

@@ -64,12 +64,27 @@ constexpr quint16 kRatios = 2048;          // floats written at 2048, 2052, 2056
 constexpr quint16 kClock = 2304;           // 7 words read, 6 written
 }  // namespace reg
 
+// The network's currents, 2.8 A or so, are this share of the default 5 A rated current.
+constexpr double kDefaultLoadPercent = 100.0 * 2.8333 / 5.0;
+
 struct DeviceSetup {
     quint8 address = 1;
     int speedCode = 3;  // 9600
     int parity = kParityNone;
     quint64 seed = 0;  // shifts the drifts of the measured values
     std::bitset<kParameterCount> noInformation;
+    // Where the readings sit, in percent of the rated primary values written at 2048..2063:
+    // voltages at levelPercent, currents at loadPercent; while dipped both fall to dipPercent
+    // of that.
+    double levelPercent = 100;
+    double loadPercent = kDefaultLoadPercent;
+    double dipPercent = 40;
+    // Information-channel positions that carry the below-range or above-range marker instead
+    // of their value.
+    std::bitset<kParameterCount> infoBelow, infoAbove;
+    // The correction mode of the current outputs ends by itself after this many reads of the
+    // mode word; 0 for never.
+    int dropCorrectionAfter = 0;
 };
 
 class DeviceModel {
@@ -89,10 +104,20 @@ class DeviceModel {
     int parity() const { return main_[7]; }
     bool twoElement() const { return main_[8] != 0; }
     bool correctionMode() const { return correctionPoint_ != 0; }
+    // The device leaves the current-output correction mode as if by itself (its own time-out
+    // on the bench); `why` goes to the event report.
+    void leaveCorrectionMode(const QString& why);
+    // Drops every voltage and current to the dip share of its level, or brings them back.
+    void setDipped(bool dipped);
+    bool dipped() const { return dipped_; }
+    // Output n (0..2) at the present correction point in mA: the nominal value of the point
+    // moved by the steps written at 642/643, 0.001 mA for each unit. NaN outside the mode.
+    double outputCurrent(int n) const;
 
     // Modbus access. Each returns kNoException or the code to answer with; nothing changes
-    // unless the whole request is acceptable.
-    quint8 read(quint16 start, quint16 count, quint16* out) const;
+    // unless the whole request is acceptable. A read is not quite free of effects: reads of
+    // the mode word count towards the end of the correction mode (dropCorrectionAfter).
+    quint8 read(quint16 start, quint16 count, quint16* out);
     quint8 writeSingle(quint16 reg, quint16 value);
     quint8 writeMultiple(quint16 start, const quint16* words, quint16 count);
 
@@ -121,6 +146,12 @@ class DeviceModel {
                   quint16& out) const;
     ClockFields clockNow() const;
     void report(const QString& text) const;
+    // Factors from the network's own 230 V and 2.8 A to the readings now; `withDip` false
+    // gives the operating point without the dip.
+    double voltageScale(bool withDip) const;
+    double currentScale(bool withDip) const;
+    quint16 indicatorExponent(int code) const;
+    void step(quint16 code, bool up);
 
     std::bitset<kParameterCount> noInformation_;
     quint64 seed_;
@@ -131,7 +162,14 @@ class DeviceModel {
     std::array<quint8, 3> indicatorCodes_{0, 3, 21};
     std::array<float, 4> ratios_;  // as read back: primaries carry the factor 1.3
     int correctionPoint_ = 0;      // 0 off, 1 upper limit, 2 middle value, 3 lower limit
-    QByteArray remote_;            // the last remote indicator frame, 65 bytes
+    int modeReads_ = 0;            // reads of the mode word since the mode was switched on
+    int dropCorrectionAfter_;
+    double levelPercent_, loadPercent_, dipPercent_;
+    bool dipped_ = false;
+    std::bitset<kParameterCount> infoBelow_, infoAbove_;
+    // Steps moved per correction point and output, in units of 0.001 mA.
+    std::array<std::array<int, 3>, 3> outputSteps_{};
+    QByteArray remote_;  // the last remote indicator frame, 65 bytes
     std::function<void(const QString&)> events_;
 };
 

@@ -74,4 +74,30 @@ std::array<float, kParameterCount> NetworkAt(double t, quint64 seed) {
     return v;
 }
 
+std::array<float, kParameterCount> ScaleNetwork(const std::array<float, kParameterCount>& values,
+                                                double voltage, double current) {
+    std::array<float, kParameterCount> out = values;
+    for (int k = 0; k < kParameterCount; ++k) {
+        double factor = 1;
+        switch (kParameters[size_t(k)].quantity) {
+            case Quantity::PhaseVoltage:
+            case Quantity::LineVoltage:
+                factor = voltage;
+                break;
+            case Quantity::Current:
+                factor = current;
+                break;
+            case Quantity::PhasePower:
+            case Quantity::TotalPower:
+                factor = voltage * current;
+                break;
+            case Quantity::PowerFactor:
+            case Quantity::Frequency:
+                break;
+        }
+        out[size_t(k)] = float(double(values[size_t(k)]) * factor);
+    }
+    return out;
+}
+
 }  // namespace sim

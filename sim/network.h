@@ -13,4 +13,10 @@ namespace sim {
 // agree with one another as a real meter's would.
 std::array<float, kParameterCount> NetworkAt(double seconds, quint64 seed);
 
+// The same network with every voltage multiplied by `voltage` and every current by `current`:
+// powers take both factors, power factors and the frequency neither, so the values still
+// agree with one another.
+std::array<float, kParameterCount> ScaleNetwork(const std::array<float, kParameterCount>& values,
+                                                double voltage, double current);
+
 }  // namespace sim

@@ -38,6 +38,10 @@ Answer remoteIndicator(DeviceModel& device, const QByteArray& frame) {
 
 }  // namespace
 
+bool IsRemoteIndicatorFrame(const QByteArray& frame) {
+    return frame.size() >= 2 && quint8(frame[0]) == 0x03 && frame[1] == 0;
+}
+
 QByteArray ExceptionReply(const QByteArray& request, quint8 code) {
     QByteArray b;
     b.append(request[0]);
@@ -49,7 +53,7 @@ QByteArray ExceptionReply(const QByteArray& request, quint8 code) {
 Answer Respond(DeviceModel& device, const QByteArray& frame) {
     if (frame.size() < 4)
         return {Answer::Silent, {}, QStringLiteral("too short")};
-    if (quint8(frame[0]) == 0x03 && frame[1] == 0)
+    if (IsRemoteIndicatorFrame(frame))
         return remoteIndicator(device, frame);
 
     const quint8 address = quint8(frame[0]);
@@ -87,9 +91,12 @@ Answer Respond(DeviceModel& device, const QByteArray& frame) {
             return modbus(b);
         }
         case 0x06: {
-            if (const quint8 e = device.writeSingle(word(frame, 2), word(frame, 4)))
+            const quint16 r = word(frame, 2);
+            if (const quint8 e = device.writeSingle(r, word(frame, 4)))
                 return refuse(e);
-            return answer({Answer::Modbus, frame, {}});
+            Answer a = answer({Answer::Modbus, frame, {}});
+            a.store = r == reg::kStore;
+            return a;
         }
         case 0x10: {
             const quint16 start = word(frame, 2);
@@ -102,7 +109,9 @@ Answer Respond(DeviceModel& device, const QByteArray& frame) {
                 words[i] = word(frame, 7 + 2 * i);
             if (const quint8 e = device.writeMultiple(start, words, count))
                 return refuse(e);
-            return answer(modbus(frame.left(6)));
+            Answer a = answer(modbus(frame.left(6)));
+            a.store = start <= reg::kStore && start + count > reg::kStore;
+            return a;
         }
         default:
             return refuse(kIllegalFunction);

@@ -15,8 +15,12 @@ struct Answer {
     };
     Kind kind = Silent;
     QByteArray bytes;
-    QString note;  // why it is silent, for the log
+    QString note;        // why it is silent, for the log
+    bool store = false;  // the request carried out the store command (register 767)
 };
+
+// Whether a checked frame is addressed to the remote indicator rather than to the transducer.
+bool IsRemoteIndicatorFrame(const QByteArray& frame);
 
 Answer Respond(DeviceModel& device, const QByteArray& frame);
 

@@ -19,13 +19,13 @@ namespace {
 
 const qint64 kStart = QDateTime(QDate(2024, 6, 1), QTime(12, 0)).toMSecsSinceEpoch();
 
-quint16 readOne(const DeviceModel& d, quint16 reg) {
+quint16 readOne(DeviceModel& d, quint16 reg) {
     quint16 w = 0xDEAD;
     const quint8 e = d.read(reg, 1, &w);
     return e ? quint16(0xE000 | e) : w;
 }
 
-float readFloat(const DeviceModel& d, quint16 reg) {
+float readFloat(DeviceModel& d, quint16 reg) {
     quint16 w[2] = {};
     if (d.read(reg, 2, w) != kNoException)
         return NAN;
@@ -42,6 +42,10 @@ quint8 writeFloat(DeviceModel& d, quint16 reg, float v) {
 quint32 channelPattern(const QByteArray& p, int at) {
     auto b = [&](int i) { return quint32(quint8(p[at + i])); };
     return b(2) << 24 | b(3) << 16 | b(0) << 8 | b(1);
+}
+
+float valueOf(const std::array<quint32, kParameterCount>& patterns, int k) {
+    return std::bit_cast<float>(patterns[size_t(k)]);
 }
 
 float lsbFloat(const QByteArray& b, int at) {
@@ -65,11 +69,18 @@ class SimModelTest : public QObject {
     void refusedBlockChangesNothing();
     void clockSetAndRunning();
     void correctionModeShowsInTheModeWord();
+    void correctionModeEndsAfterStatusReads();
+    void outputStepsMoveTheOutputAtThePoint();
+    void storeCommandIsMarked();
+    void readingsFollowRatedValuesAndLevel_data();
+    void readingsFollowRatedValuesAndLevel();
+    void indicatorExponentsFollowTheRatedValues();
     void indicatorValuesFollowTheChosenParameters();
     void noInformationMarkers();
     void networkIsConsistentAndDriftsSlowly();
     void infoPacketScalesBackToTheMeasuredValues();
     void infoPacketMarksValuesBeyondTheLimit();
+    void infoPacketMarkersOnRequest();
     void remoteIndicatorKeepsWhatWasWritten();
 };
 
@@ -223,6 +234,171 @@ void SimModelTest::correctionModeShowsInTheModeWord() {
     QCOMPARE(writeFloat(d, 1920 + 12 * 2 + 4 * 1, -5.0f), kNoException);
 }
 
+void SimModelTest::correctionModeEndsAfterStatusReads() {
+    DeviceSetup setup;
+    setup.dropCorrectionAfter = 3;
+    DeviceModel d(setup, kStart);
+    QStringList events;
+    d.setEventSink([&](const QString& e) { events << e; });
+    // Reads outside the mode do not count.
+    QCOMPARE(readOne(d, 532), quint16(0));
+    QCOMPARE(d.writeSingle(766, 2), kNoException);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(readOne(d, 532), quint16(0x0207));
+    QCOMPARE(readOne(d, 532), quint16(0));
+    QVERIFY(!d.correctionMode());
+    QVERIFY2(events.last().contains(QLatin1String("after 3 reads")), qPrintable(events.last()));
+
+    // A new point starts the count again.
+    QCOMPARE(d.writeSingle(766, 1), kNoException);
+    QCOMPARE(readOne(d, 532), quint16(0x0107));
+    QCOMPARE(readOne(d, 532), quint16(0x0107));
+    QCOMPARE(readOne(d, 534), quint16(1));  // other registers do not count
+    QCOMPARE(readOne(d, 532), quint16(0x0107));
+    QCOMPARE(readOne(d, 532), quint16(0));
+
+    // Left from outside (the signal), at once.
+    QCOMPARE(d.writeSingle(766, 3), kNoException);
+    QCOMPARE(readOne(d, 532), quint16(0x0307));
+    d.leaveCorrectionMode(QStringLiteral("on request"));
+    QCOMPARE(readOne(d, 532), quint16(0));
+}
+
+void SimModelTest::outputStepsMoveTheOutputAtThePoint() {
+    DeviceModel d({}, kStart);
+    // Outside the mode a step is taken but moves nothing.
+    QCOMPARE(d.writeSingle(642, 11), kNoException);
+    QVERIFY(std::isnan(d.outputCurrent(1)));
+
+    QCOMPARE(d.writeSingle(766, 2), kNoException);  // middle value, 4..20 mA variant
+    QCOMPARE(d.outputCurrent(1), 12.0);
+    struct Step {
+        quint16 reg, code;
+        int output;
+        double expected;
+    };
+    const Step steps[] = {
+        {642, 11, 1, 12.010},  // x10 up, output 2
+        {643, 21, 1, 11.910},  // x100 down, output 2
+        {642, 0, 0, 12.001},   // x1 up, output 1
+        {643, 22, 2, 11.900},  // x100 down, output 3
+    };
+    for (const Step& s : steps) {
+        QCOMPARE(d.writeSingle(s.reg, s.code), kNoException);
+        QVERIFY2(std::abs(d.outputCurrent(s.output) - s.expected) < 1e-9,
+                 qPrintable(QString::number(d.outputCurrent(s.output), 'f', 4)));
+    }
+    // Each point keeps its own adjustment; x1 at the upper limit is code n + 3.
+    QCOMPARE(d.writeSingle(766, 1), kNoException);
+    QCOMPARE(d.outputCurrent(1), 20.0);
+    QCOMPARE(d.writeSingle(643, 4), kNoException);
+    QVERIFY(std::abs(d.outputCurrent(1) - 19.999) < 1e-9);
+    QCOMPARE(d.writeSingle(766, 2), kNoException);
+    QVERIFY(std::abs(d.outputCurrent(1) - 11.910) < 1e-9);
+    // The -5..+5 mA variant has its middle at 0.
+    QCOMPARE(d.writeSingle(530, 0), kNoException);
+    QVERIFY(std::abs(d.outputCurrent(0) - 0.001) < 1e-9);
+}
+
+void SimModelTest::storeCommandIsMarked() {
+    DeviceModel d({}, kStart);
+    auto respond = [&](const char* hex) {
+        return Respond(d, replies::withCrc(QByteArray::fromHex(hex)));
+    };
+    QVERIFY(respond("0106 02FF 0000").store);
+    QVERIFY(!respond("0106 02FE 0002").store);
+    QVERIFY(!respond("0106 02FF 0001").store);  // refused
+    QVERIFY(!respond("0110 0400 0003 06 0019001B0015").store);
+}
+
+void SimModelTest::readingsFollowRatedValuesAndLevel_data() {
+    QTest::addColumn<int>("scheme");
+    QTest::addColumn<float>("ratedU");
+    QTest::addColumn<float>("ratedI");
+    QTest::addColumn<double>("level");
+    QTest::addColumn<double>("load");
+    QTest::addColumn<bool>("dipped");
+    QTest::newRow("as delivered") << 0 << 230.9f << 5.0f << 100.0 << kDefaultLoadPercent << false;
+    QTest::newRow("57.74 V, 1 A") << 0 << 57.74f << 1.0f << 100.0 << 100.0 << false;
+    QTest::newRow("6 kV, 600 A, 40 %") << 0 << 6000.0f << 600.0f << 40.0 << 40.0 << false;
+    QTest::newRow("dipped") << 0 << 57.74f << 5.0f << 100.0 << 100.0 << true;
+    QTest::newRow("two-element 100 V") << 1 << 100.0f << 5.0f << 100.0 << 100.0 << false;
+    QTest::newRow("two-element dipped") << 1 << 100.0f << 5.0f << 100.0 << 100.0 << true;
+}
+
+void SimModelTest::readingsFollowRatedValuesAndLevel() {
+    QFETCH(int, scheme);
+    QFETCH(float, ratedU);
+    QFETCH(float, ratedI);
+    QFETCH(double, level);
+    QFETCH(double, load);
+    QFETCH(bool, dipped);
+    DeviceSetup setup;
+    setup.levelPercent = level;
+    setup.loadPercent = load;
+    DeviceModel d(setup, kStart);
+    QCOMPARE(d.writeSingle(528, quint16(scheme)), kNoException);
+    QCOMPARE(writeFloat(d, 2048, ratedU), kNoException);
+    QCOMPARE(writeFloat(d, 2052, 100.0f), kNoException);  // the secondary sets no level
+    QCOMPARE(writeFloat(d, 2056, ratedI), kNoException);
+    d.setDipped(dipped);
+    const double share = dipped ? 0.4 : 1.0;
+    // Voltages that carry the rated value: phases in three elements, lines in two.
+    const QList<int> voltages = scheme ? QList<int>{6, 7, 8, 28} : QList<int>{0, 1, 2, 26};
+    for (double t : {0.0, 20.0, 45.0, 600.0, 3600.0}) {
+        d.setTime(kStart + qint64(t * 1000));
+        const auto v = d.measuredPatterns();
+        for (int k : voltages) {
+            const double rel = valueOf(v, k) / ratedU / (level / 100 * share);
+            QVERIFY2(rel > 0.98 && rel < 1.02,
+                     qPrintable(QStringLiteral("%1: %2").arg(k).arg(rel)));
+            // The threshold of 60 % of the rated value, on the side the level puts it.
+            QCOMPARE(valueOf(v, k) > 0.6 * ratedU, level * share > 60);
+        }
+        for (int k : {3, 4, 5, 27}) {
+            const double rel = valueOf(v, k) / ratedI / (load / 100 * share);
+            QVERIFY2(rel > 0.75 && rel < 1.25,
+                     qPrintable(QStringLiteral("%1: %2").arg(k).arg(rel)));
+        }
+        // Powers follow both; the values still agree with one another.
+        for (int phase = 0; phase < 3 && !scheme; ++phase) {
+            const double p = valueOf(v, 9 + phase);
+            const double expected =
+                double(valueOf(v, phase)) * valueOf(v, 3 + phase) * valueOf(v, 18 + phase);
+            QVERIFY(std::abs(p - expected) < 1e-4 * std::abs(expected));
+        }
+        QVERIFY(std::abs(valueOf(v, 25) - 50) < 0.1);
+    }
+}
+
+void SimModelTest::indicatorExponentsFollowTheRatedValues() {
+    DeviceSetup setup;
+    setup.loadPercent = 100;
+    DeviceModel d(setup, kStart);
+    const quint16 codes[3] = {0, 3, 21};  // Ua, Ia, Ps
+    QCOMPARE(d.writeMultiple(1024, codes, 3), kNoException);
+    QCOMPARE(writeFloat(d, 2048, 6000.0f), kNoException);
+    QCOMPARE(writeFloat(d, 2056, 600.0f), kNoException);
+    quint16 setupWords[6], shown[6];
+    QCOMPARE(d.read(1024, 6, setupWords), kNoException);
+    // 6 kV and 600 A, with room up to 1.3 times: 7800 V, 780 A, 13.6 MW.
+    QCOMPARE(QList<quint16>(setupWords + 3, setupWords + 6), QList<quint16>({3, 2, 7}));
+    // A dip leaves the exponents alone, and every value fits the digits of its exponent.
+    d.setDipped(true);
+    QCOMPARE(d.read(1024, 6, setupWords), kNoException);
+    QCOMPARE(QList<quint16>(setupWords + 3, setupWords + 6), QList<quint16>({3, 2, 7}));
+    d.setDipped(false);
+    for (double t : {0.0, 30.0, 77.0}) {
+        d.setTime(kStart + qint64(t * 1000));
+        QCOMPARE(d.read(768, 6, shown), kNoException);
+        for (int line = 0; line < 3; ++line) {
+            const float value =
+                std::bit_cast<float>(quint32(shown[2 * line]) << 16 | shown[2 * line + 1]);
+            QVERIFY(value < std::pow(10.0, setupWords[3 + line] + 1));
+        }
+    }
+}
+
 void SimModelTest::indicatorValuesFollowTheChosenParameters() {
     DeviceModel d({}, kStart);
     d.setTime(kStart + 12345);
@@ -329,12 +505,32 @@ void SimModelTest::infoPacketScalesBackToTheMeasuredValues() {
 }
 
 void SimModelTest::infoPacketMarksValuesBeyondTheLimit() {
-    DeviceModel d({}, kStart);
-    // A 100 V rated input sees 230 V: above 1.3 times its limit. Currents stay in range.
+    // Voltages at 140 % of their rated value are above the limit of 1.3 times it, even after a
+    // new rated value; currents stay in range.
+    DeviceSetup setup;
+    setup.levelPercent = 140;
+    DeviceModel d(setup, kStart);
     QCOMPARE(writeFloat(d, 2048, 100.0f), kNoException);
     const QByteArray p = d.infoPacket(0);
     QCOMPARE(p.mid(16, 4), QByteArray::fromHex("FFFFEFFF"));
     QVERIFY(p.mid(16 + 4 * 3, 4) != QByteArray::fromHex("FFFFEFFF"));
+}
+
+void SimModelTest::infoPacketMarkersOnRequest() {
+    DeviceSetup setup;
+    setup.infoBelow.set(25).set(3).set(0);
+    setup.infoAbove.set(21);
+    setup.noInformation.set(0);  // no value outranks a marker
+    DeviceModel d(setup, kStart);
+    const QByteArray p = d.infoPacket(0);
+    QVERIFY(replies::checksumRight(p));
+    QCOMPARE(p.mid(16 + 4 * 25, 4), QByteArray::fromHex("FFFFDFFF"));
+    QCOMPARE(p.mid(16 + 4 * 3, 4), QByteArray::fromHex("FFFFDFFF"));
+    QCOMPARE(p.mid(16 + 4 * 21, 4), QByteArray::fromHex("FFFFEFFF"));
+    QCOMPARE(p.mid(16, 4), QByteArray::fromHex("FFFFFFFF"));
+    // The registers keep their values: the markers belong to the channel.
+    QVERIFY(readOne(d, 2 * 25) != 0xFFFF);
+    QVERIFY(std::abs(readFloat(d, 2 * 25) - 50) < 1);
 }
 
 void SimModelTest::remoteIndicatorKeepsWhatWasWritten() {
