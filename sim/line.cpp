@@ -39,6 +39,17 @@ speed_t speedConstant(int baud) {
     }
 }
 
+struct SpeedEntry {
+    speed_t constant;
+    int baud;
+};
+constexpr SpeedEntry kSpeedTable[] = {
+    {B50, 50},       {B75, 75},         {B110, 110},       {B134, 134},       {B150, 150},
+    {B200, 200},     {B300, 300},       {B600, 600},       {B1200, 1200},     {B1800, 1800},
+    {B2400, 2400},   {B4800, 4800},     {B9600, 9600},     {B19200, 19200},   {B38400, 38400},
+    {B57600, 57600}, {B115200, 115200}, {B230400, 230400}, {B460800, 460800},
+};
+
 // Raw 8-bit line: no echo, no line editing, no translation of bytes.
 bool makeRaw(int fd) {
     termios t{};
@@ -52,6 +63,26 @@ bool makeRaw(int fd) {
 }
 
 }  // namespace
+
+LineSettings DecodeLineSettings(unsigned speed, unsigned cflag) {
+    LineSettings s;
+    for (const SpeedEntry& e : kSpeedTable) {
+        if (e.constant == speed)
+            s.baud = e.baud;
+    }
+    if (cflag & PARENB)
+        s.parity = (cflag & PARODD) ? kParityOdd : kParityEven;
+    else
+        s.parity = (cflag & PARODD) ? kParityOdd : kParityNone;
+    return s;
+}
+
+QString DescribeLineSettings(const LineSettings& s) {
+    static const char* const kParityNames[3] = {"no parity", "odd parity", "even parity"};
+    const QString speed =
+        s.baud > 0 ? QStringLiteral("%1 baud").arg(s.baud) : QStringLiteral("an unknown speed");
+    return QStringLiteral("%1, %2").arg(speed, QLatin1String(kParityNames[s.parity % 3]));
+}
 
 Line::~Line() {
     if (isPty()) {
@@ -189,6 +220,16 @@ bool Line::peerPresent() const {
     if (poll(&p, 1, 0) < 0)
         return true;
     return !(p.revents & POLLHUP);
+}
+
+std::optional<LineSettings> Line::peerSettings() const {
+    if (!isPty())
+        return std::nullopt;
+    // On the master side of a pseudo-terminal tcgetattr reports the slave's settings.
+    termios t{};
+    if (tcgetattr(fd_, &t) != 0)
+        return std::nullopt;
+    return DecodeLineSettings(cfgetospeed(&t), t.c_cflag);
 }
 
 void Line::discardUnread() {

@@ -2,11 +2,26 @@
 #include <QByteArray>
 #include <QString>
 #include <memory>
+#include <optional>
 
 // The simulator's end of the serial line: the master side of a pseudo-terminal it opened
 // itself (with a symbolic link to the slave side for the program under test), or an existing
 // serial device. Non-blocking.
 namespace sim {
+
+// Speed and parity of one end of the line: baud 0 for a speed none of ours, parity in the
+// device's codes (0 none, 1 odd, 2 even).
+struct LineSettings {
+    int baud = 0;
+    int parity = 0;
+    bool operator==(const LineSettings&) const = default;
+};
+
+// Settings from a termios speed constant and control flags. A pseudo-terminal clears PARENB
+// whatever its user asked for but keeps PARODD, so PARODD alone means odd; even parity can
+// never be seen there.
+LineSettings DecodeLineSettings(unsigned speed, unsigned cflag);
+QString DescribeLineSettings(const LineSettings& s);
 
 class Line {
   public:
@@ -37,6 +52,10 @@ class Line {
     bool peerPresent() const;
     // Throws away whatever the last peer left unread in the slave side.
     void discardUnread();
+    // Pseudo-terminal: the speed and parity the master has set on its side, which is where
+    // its requests would be sent at; nothing for a serial device, whose UART holds the line
+    // to our own settings.
+    std::optional<LineSettings> peerSettings() const;
 
   private:
     Line() = default;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <random>
 
 #include "sim/faults.h"
@@ -28,12 +29,16 @@ using namespace sim;
 constexpr qint64 kPeerPollUs = 10000;
 // The remote indicator and the information channel always run at 9600 baud, no parity.
 constexpr int kSideBaud = 9600;
+// Packets per second when SIGUSR1 starts a stream that --info-rate did not set.
+constexpr double kSignalInfoRate = 4;
 
+// Signals reach the loop through a pipe, one byte with the signal's number each, so that
+// nothing but write() runs in the handler.
 int signalPipe[2] = {-1, -1};
 
-void onSignal(int) {
+void onSignal(int number) {
     const int saved = errno;
-    const char c = 1;
+    const char c = char(number);
     [[maybe_unused]] const ssize_t n = write(signalPipe[1], &c, 1);
     errno = saved;
 }
@@ -48,7 +53,7 @@ bool installSignals() {
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
-    for (int s : {SIGINT, SIGTERM, SIGHUP})
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2})
         sigaction(s, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
     return true;
@@ -96,22 +101,23 @@ class FrameLog {
 };
 
 struct Tally {
-    quint64 requests = 0, answered = 0, otherSlaves = 0, garbageBytes = 0, packets = 0,
-            lostBytes = 0;
+    quint64 requests = 0, answered = 0, otherSlaves = 0, wrongSettings = 0, garbageBytes = 0,
+            packets = 0, lostBytes = 0;
 };
 
 void printSummary(const Tally& t, const FaultCounts& f) {
     std::printf(
-        "tervex-sim: requests %llu (answered %llu, for other slaves %llu), garbage bytes %llu, "
-        "information packets %llu, bytes lost on a full line %llu\n"
+        "tervex-sim: requests %llu (answered %llu, for other slaves %llu, at a wrong speed or "
+        "parity %llu), garbage bytes %llu, information packets %llu, bytes lost on a full line "
+        "%llu\n"
         "tervex-sim: faults injected: dropped %llu, corrupted %llu, exceptions %llu, garbage "
         "bursts %llu, fragmented %llu\n",
         (unsigned long long)t.requests, (unsigned long long)t.answered,
-        (unsigned long long)t.otherSlaves, (unsigned long long)t.garbageBytes,
-        (unsigned long long)t.packets, (unsigned long long)t.lostBytes,
-        (unsigned long long)f.dropped, (unsigned long long)f.corrupted,
-        (unsigned long long)f.exceptions, (unsigned long long)f.garbageBursts,
-        (unsigned long long)f.fragmented);
+        (unsigned long long)t.otherSlaves, (unsigned long long)t.wrongSettings,
+        (unsigned long long)t.garbageBytes, (unsigned long long)t.packets,
+        (unsigned long long)t.lostBytes, (unsigned long long)f.dropped,
+        (unsigned long long)f.corrupted, (unsigned long long)f.exceptions,
+        (unsigned long long)f.garbageBursts, (unsigned long long)f.fragmented);
     std::fflush(stdout);
 }
 
@@ -132,6 +138,12 @@ int run(const Options& o) {
     setup.parity = o.parity;
     setup.seed = seed;
     setup.noInformation = o.noInformation;
+    setup.infoBelow = o.infoBelow;
+    setup.infoAbove = o.infoAbove;
+    setup.levelPercent = o.levelPercent;
+    setup.loadPercent = o.loadPercent;
+    setup.dipPercent = o.dipPercent;
+    setup.dropCorrectionAfter = o.dropCorrectionAfter;
     DeviceModel device(setup, QDateTime::currentMSecsSinceEpoch());
     // Device events go to standard error, unless the frame log already writes them there.
     const bool eventsInLog = o.log == QLatin1String("-");
@@ -201,10 +213,39 @@ int run(const Options& o) {
     std::printf("tervex-sim: ready %s\n", qPrintable(line->path()));
     std::fflush(stdout);
 
-    const qint64 infoPeriodUs = o.infoRate > 0 ? qint64(1e6 / o.infoRate) : 0;
-    qint64 nextInfoUs = infoPeriodUs > 0 ? monotonicUs() + infoPeriodUs : -1;
+    const double infoRate = o.infoRate > 0 ? o.infoRate : kSignalInfoRate;
+    const qint64 infoPeriodUs = qint64(1e6 / infoRate);
+    bool infoOn = o.infoRate > 0 && !o.infoPaused;
+    qint64 nextInfoUs = infoOn ? monotonicUs() + infoPeriodUs : -1;
     bool peer = line->peerPresent();
     bool stop = false;
+    // The master's speed and parity as they were when its latest bytes were read.
+    std::optional<LineSettings> masterSettings;
+
+    auto onSignalNumber = [&](int number, qint64 now) {
+        switch (number) {
+            case SIGUSR1:
+                infoOn = !infoOn;
+                nextInfoUs = infoOn ? now : -1;
+                log.line(infoOn ? QStringLiteral("-- information channel on, %1 packets per second")
+                                      .arg(infoRate)
+                                : QStringLiteral("-- information channel off"));
+                break;
+            case SIGUSR2:
+                device.setDipped(!device.dipped());
+                break;
+            case SIGHUP:
+                if (device.correctionMode())
+                    device.leaveCorrectionMode(QStringLiteral("on SIGHUP"));
+                else
+                    log.line(QStringLiteral("-- SIGHUP: not in the correction mode"));
+                break;
+            default:
+                stop = true;
+                break;
+        }
+    };
+
     while (!stop) {
         qint64 now = monotonicUs();
         qint64 wake = now + 1000000;
@@ -224,9 +265,15 @@ int run(const Options& o) {
             std::perror("tervex-sim: poll");
             break;
         }
-        if (fds[0].revents & POLLIN)
-            stop = true;
         now = monotonicUs();
+        if (fds[0].revents & POLLIN) {
+            char numbers[64];
+            ssize_t got;
+            while ((got = read(signalPipe[0], numbers, sizeof numbers)) > 0) {
+                for (ssize_t i = 0; i < got; ++i)
+                    onSignalNumber(numbers[i], now);
+            }
+        }
 
         const bool present = line->peerPresent();
         if (present != peer) {
@@ -244,6 +291,8 @@ int run(const Options& o) {
             for (;;) {
                 const ssize_t got = read(line->fd(), buffer, sizeof buffer);
                 if (got > 0) {
+                    if (o.strictSpeed)
+                        masterSettings = line->peerSettings();
                     framer.feed(buffer, int(got), now);
                     continue;
                 }
@@ -260,6 +309,20 @@ int run(const Options& o) {
                 continue;
             }
             ++tally.requests;
+            if (masterSettings) {
+                // Bytes sent at another speed or parity than the device listens at would
+                // arrive as noise; the device cannot make them out.
+                const LineSettings expected = IsRemoteIndicatorFrame(item.bytes)
+                                                  ? LineSettings{kSideBaud, kParityNone}
+                                                  : LineSettings{baud, parity};
+                if (!(*masterSettings == expected)) {
+                    ++tally.wrongSettings;
+                    log.line(QStringLiteral("rx %1 (ignored: master at %2, device at %3)")
+                                 .arg(hex(item.bytes), DescribeLineSettings(*masterSettings),
+                                      DescribeLineSettings(expected)));
+                    continue;
+                }
+            }
             device.setTime(QDateTime::currentMSecsSinceEpoch());
             const Answer answer = Respond(device, item.bytes);
             if (answer.kind == Answer::Silent) {
@@ -273,13 +336,18 @@ int run(const Options& o) {
             log.line(QStringLiteral("rx %1").arg(hex(item.bytes)));
             ++tally.answered;
             const bool modbus = answer.kind == Answer::Modbus;
-            const Delivery d = faults.apply(answer.bytes, modbus ? item.bytes : QByteArray());
+            Delivery d = faults.apply(answer.bytes, modbus ? item.bytes : QByteArray());
+            if (answer.store && o.storeDelayMs > 0 && !d.pieces.empty()) {
+                d.delayUs += qint64(o.storeDelayMs) * 1000;
+                log.line(QStringLiteral("-- store: its confirmation held back %1 ms")
+                             .arg(o.storeDelayMs));
+            }
             queue(d, now, modbus ? modbusByteUs() : sideByteUs,
                   modbus ? QStringLiteral("reply") : QStringLiteral("remote indicator"));
             tx.then(followSettings);
         }
 
-        if (nextInfoUs >= 0 && now >= nextInfoUs) {
+        if (infoOn && nextInfoUs >= 0 && now >= nextInfoUs) {
             nextInfoUs = std::max(nextInfoUs + infoPeriodUs, now);
             // A packet still waiting for the line is not joined by another: at a rate the line
             // cannot carry, packets are skipped rather than piled up.

@@ -19,15 +19,16 @@ bool parseInt(const QString& text, qint64 lo, qint64 hi, qint64& out) {
     return true;
 }
 
-QString parseNoInformation(const QString& list, std::bitset<kParameterCount>& out) {
+QString parseParameterList(const QString& option, const QString& list,
+                           std::bitset<kParameterCount>& out) {
     for (const QString& item : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QString name = item.trimmed();
         qint64 index = -1;
         if (!parseInt(name, 0, kParameterCount - 1, index))
             index = ParameterByName(name.toStdString());
         if (index < 0)
-            return QStringLiteral("--no-info: '%1' is neither an index 0..28 nor a parameter name")
-                .arg(name);
+            return QStringLiteral("%1: '%2' is neither an index 0..28 nor a parameter name")
+                .arg(option, name);
         out.set(size_t(index));
     }
     return {};
@@ -81,6 +82,23 @@ QString ParseOptions(const QStringList& args, Options& o) {
             target = v;
             return QString();
         };
+        auto percent = [&](double hi, double& target) {
+            if (!takeValue())
+                return QStringLiteral("%1 needs a value").arg(name);
+            bool ok = false;
+            const double v = value.toDouble(&ok);
+            if (!ok || !(v >= 0 && v <= hi))
+                return QStringLiteral("%1: '%2' is not a percentage from 0 to %3")
+                    .arg(name, value)
+                    .arg(hi);
+            target = v;
+            return QString();
+        };
+        auto parameters = [&](std::bitset<kParameterCount>& target) {
+            if (!takeValue())
+                return QStringLiteral("%1 needs a value").arg(name);
+            return parseParameterList(name, value, target);
+        };
         auto text = [&](QString& target) {
             if (!takeValue() || value.isEmpty())
                 return QStringLiteral("%1 needs a value").arg(name);
@@ -125,10 +143,26 @@ QString ParseOptions(const QStringList& args, Options& o) {
             o.pace = !noPace;
         } else if (name == QLatin1String("--silence")) {
             error = integer(1, 10000, o.silenceMs);
+        } else if (name == QLatin1String("--strict-speed")) {
+            error = flag(o.strictSpeed);
         } else if (name == QLatin1String("--no-info")) {
-            if (!takeValue())
-                return QStringLiteral("--no-info needs a value");
-            error = parseNoInformation(value, o.noInformation);
+            error = parameters(o.noInformation);
+        } else if (name == QLatin1String("--info-below")) {
+            error = parameters(o.infoBelow);
+        } else if (name == QLatin1String("--info-above")) {
+            error = parameters(o.infoAbove);
+        } else if (name == QLatin1String("--info-paused")) {
+            error = flag(o.infoPaused);
+        } else if (name == QLatin1String("--level")) {
+            error = percent(200, o.levelPercent);
+        } else if (name == QLatin1String("--load")) {
+            error = percent(200, o.loadPercent);
+        } else if (name == QLatin1String("--dip")) {
+            error = percent(100, o.dipPercent);
+        } else if (name == QLatin1String("--store-delay")) {
+            error = integer(0, 60000, o.storeDelayMs);
+        } else if (name == QLatin1String("--drop-correction-after")) {
+            error = integer(0, 1000000, o.dropCorrectionAfter);
         } else if (name == QLatin1String("--info-rate")) {
             if (!takeValue())
                 return QStringLiteral("--info-rate needs a value");
@@ -206,17 +240,45 @@ QString HelpText() {
         "  --baud N              initial speed: 1200, 2400, 4800, 9600, 19200, 38400 [9600]\n"
         "  --parity P            initial parity: none, odd, even [none]\n"
         "                        (a pseudo-terminal only keeps track of speed and parity)\n"
+        "  --strict-speed        on a pseudo-terminal, answer only requests sent while the\n"
+        "                        master's side is set to the device's speed and parity (the\n"
+        "                        remote indicator: 9600 baud, no parity); others are logged\n"
+        "                        as ignored. A pseudo-terminal cannot show even parity, so a\n"
+        "                        device at even parity answers nobody there. A speed or\n"
+        "                        parity written at 524/526 applies once its confirmation has\n"
+        "                        left. A serial device holds the line to the device's\n"
+        "                        settings anyway.\n"
         "  --no-pace             send replies at once instead of at the line's speed\n"
         "                        (10 bit times per byte, 11 with parity)\n"
         "  --silence MS          silence that ends an incomplete frame, at least 3.5\n"
         "                        characters [20]\n"
         "\n"
         "Device:\n"
+        "  --level PERCENT       voltages at about this share of the rated primary voltage\n"
+        "                        written at 2048 (a phase voltage in the three-element\n"
+        "                        scheme, a line voltage in the two-element one), 0..200 [100]\n"
+        "  --load PERCENT        currents at about this share of the rated primary current\n"
+        "                        written at 2056, 0..200 [57: 2.8 A of the first 5 A]\n"
+        "                        (single phases drift up to 2 % off the voltage level and\n"
+        "                        up to 25 % off the load; powers follow both)\n"
+        "  --dip PERCENT         share of their level that voltages and currents fall to\n"
+        "                        while dipped (SIGUSR2), 0..100 [40]\n"
         "  --no-info LIST        parameters that report no information (FF FF FF FF):\n"
         "                        indices 0..28 or short names, comma separated (3,Pa,F)\n"
+        "  --store-delay MS      answer the store command (767 := 0) only after this long,\n"
+        "                        0..60000; later requests wait behind it [0]\n"
+        "  --drop-correction-after N\n"
+        "                        leave the current-output correction mode (766) by itself\n"
+        "                        after N reads of the mode word 532; 0 never [0]\n"
+        "\n"
+        "Information channel:\n"
         "  --info-rate HZ        send information-channel packets this often, 0..100 per\n"
-        "                        second [0: none]\n"
+        "                        second [0: none until SIGUSR1, which starts them at 4]\n"
+        "  --info-paused         begin with the packets stopped; SIGUSR1 starts them\n"
         "  --info-status N       device status byte of those packets, -128..127 [0]\n"
+        "  --info-below LIST     parameters whose packet value is the below-range marker\n"
+        "                        (DF FF FF FF), as for --no-info\n"
+        "  --info-above LIST     the same with the above-range marker (EF FF FF FF)\n"
         "\n"
         "Faults (rates are probabilities per reply, 0..1):\n"
         "  --delay MS            wait this long before every reply [0]\n"
@@ -236,11 +298,19 @@ QString HelpText() {
         "                        and every fault injected; '-' for standard error\n"
         "  -h, --help            show this text\n"
         "\n"
+        "Signals while it runs:\n"
+        "  SIGUSR1               start the information-channel packets, or stop them\n"
+        "  SIGUSR2               dip voltages and currents to --dip, or bring them back\n"
+        "  SIGHUP                leave the current-output correction mode (the mode word\n"
+        "                        532 reads 0 until 766 is written again)\n"
+        "  SIGINT, SIGTERM       print the summary and end\n"
+        "\n"
         "Registers: 0-57 measured values; 512-521 main parameters (written at 516-530);\n"
         "532/534 output mode and variant; 640-643, 766, 767 calibration commands; 768-773\n"
         "indicator values; 1024-1029 indicator set-up; 1792-1825, 1920-1955 calibration\n"
-        "values; 2048-2055 transformer ratios; 2304-2310 clock. Others answer exception 2,\n"
-        "values out of range exception 3. Device events go to standard error.\n");
+        "values; 2048-2055 transformer ratios (readings follow the rated primary values);\n"
+        "2304-2310 clock. Others answer exception 2, values out of range exception 3. Device\n"
+        "events go to standard error.\n");
 }
 
 }  // namespace sim

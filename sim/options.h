@@ -4,6 +4,7 @@
 #include <bitset>
 
 #include "sim/faults.h"
+#include "sim/model.h"
 #include "sim/parameters.h"
 
 namespace sim {
@@ -16,9 +17,17 @@ struct Options {
     int parity = 0;  // 0 none, 1 odd, 2 even: the device's own codes
     bool pace = true;
     int silenceMs = 20;
+    bool strictSpeed = false;  // answer only a master at the device's own speed and parity
     std::bitset<kParameterCount> noInformation;
-    double infoRate = 0;  // information-channel packets per second, 0 for none
+    double infoRate = 0;      // information-channel packets per second, 0 for none
+    bool infoPaused = false;  // the packets wait for SIGUSR1
     int infoStatus = 0;
+    std::bitset<kParameterCount> infoBelow, infoAbove;
+    double levelPercent = 100;
+    double loadPercent = kDefaultLoadPercent;
+    double dipPercent = 40;
+    int storeDelayMs = 0;
+    int dropCorrectionAfter = 0;
     FaultRates faults;
     quint64 seed = 0;
     bool seedGiven = false;

@@ -1,6 +1,7 @@
 // The simulator's line side without a line: cutting the incoming stream into frames (pieces,
 // garbage, silences), who gets an answer, the fault injector, the paced transmitter and the
 // command line.
+#include <termios.h>
 #include <QtTest>
 
 #include "replies.h"
@@ -8,6 +9,7 @@
 #include "link/crc.h"
 #include "sim/faults.h"
 #include "sim/framer.h"
+#include "sim/line.h"
 #include "sim/model.h"
 #include "sim/options.h"
 #include "sim/responder.h"
@@ -73,6 +75,8 @@ class SimFramingTest : public QObject {
     void faultsRepeatFromTheSeed();
     void transmitterPacesBytesAndPieces();
     void transmitterRunsActionsAfterTheBytes();
+    void masterLineSettings_data();
+    void masterLineSettings();
     void badOptions_data();
     void badOptions();
     void goodOptions();
@@ -289,6 +293,32 @@ void SimFramingTest::transmitterRunsActionsAfterTheBytes() {
     QCOMPARE(order, QStringLiteral("SabA"));
 }
 
+void SimFramingTest::masterLineSettings_data() {
+    QTest::addColumn<uint>("speed");
+    QTest::addColumn<uint>("cflag");
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<int>("parity");
+    QTest::newRow("9600, none") << uint(B9600) << uint(CS8 | CREAD) << 9600 << int(kParityNone);
+    QTest::newRow("19200, odd") << uint(B19200) << uint(CS8 | PARENB | PARODD) << 19200
+                                << int(kParityOdd);
+    // What a pseudo-terminal keeps of odd parity: PARENB is gone, PARODD stays.
+    QTest::newRow("odd on a pty") << uint(B38400) << uint(CS8 | PARODD) << 38400 << int(kParityOdd);
+    QTest::newRow("even") << uint(B1200) << uint(CS8 | PARENB) << 1200 << int(kParityEven);
+    QTest::newRow("a speed the device lacks")
+        << uint(B115200) << uint(CS8) << 115200 << int(kParityNone);
+    QTest::newRow("no speed") << uint(B0) << uint(CS8) << 0 << int(kParityNone);
+}
+
+void SimFramingTest::masterLineSettings() {
+    QFETCH(uint, speed);
+    QFETCH(uint, cflag);
+    QFETCH(int, baud);
+    QFETCH(int, parity);
+    const LineSettings s = DecodeLineSettings(speed, cflag);
+    QCOMPARE(s.baud, baud);
+    QCOMPARE(s.parity, parity);
+}
+
 void SimFramingTest::badOptions_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
@@ -312,6 +342,14 @@ void SimFramingTest::badOptions_data() {
     row("info rate", {"line", "--info-rate", "-2"}, "--info-rate: '-2'");
     row("seed", {"line", "--seed", "-3"}, "--seed: '-3'");
     row("flag with value", {"line", "--no-pace=1"}, "--no-pace takes no value");
+    row("strict speed with value", {"line", "--strict-speed=yes"}, "--strict-speed takes no value");
+    row("level above 200", {"line", "--level", "201"}, "--level: '201' is not a percentage");
+    row("load text", {"line", "--load", "full"}, "--load: 'full'");
+    row("dip above 100", {"line", "--dip", "120"}, "--dip: '120'");
+    row("store delay", {"line", "--store-delay", "-5"}, "--store-delay: '-5'");
+    row("info-below name", {"line", "--info-below", "Ua,Zz"}, "--info-below: 'Zz' is neither");
+    row("info-above missing", {"line", "--info-above"}, "--info-above needs a value");
+    row("drop after", {"line", "--drop-correction-after", "x"}, "--drop-correction-after: 'x'");
 }
 
 void SimFramingTest::badOptions() {
@@ -339,17 +377,61 @@ void SimFramingTest::goodOptions() {
     QVERIFY(o.seedGiven && o.seed == 12);
     QVERIFY(!o.pace);
     QCOMPARE(o.infoRate, 2.5);
+    QVERIFY(!o.strictSpeed && !o.infoPaused);
+    QCOMPARE(o.levelPercent, 100.0);
+    QCOMPARE(o.loadPercent, kDefaultLoadPercent);
+
+    Options runtime;
+    QCOMPARE(ParseOptions({"line", "--strict-speed", "--store-delay", "6000", "--level", "45.5",
+                           "--load=100", "--dip", "30", "--info-paused", "--info-below", "Ia,25",
+                           "--info-above", "21", "--drop-correction-after", "4"},
+                          runtime),
+             QString());
+    QVERIFY(runtime.strictSpeed && runtime.infoPaused);
+    QCOMPARE(runtime.storeDelayMs, 6000);
+    QCOMPARE(runtime.levelPercent, 45.5);
+    QCOMPARE(runtime.loadPercent, 100.0);
+    QCOMPARE(runtime.dipPercent, 30.0);
+    QCOMPARE(runtime.infoBelow.to_ulong(), (1ul << 3) | (1ul << 25));
+    QCOMPARE(runtime.infoAbove.to_ulong(), 1ul << 21);
+    QCOMPARE(runtime.dropCorrectionAfter, 4);
 
     Options help;
     QCOMPARE(ParseOptions({"--help"}, help), QString());
     QVERIFY(help.help);
-    for (const char* option :
-         {"--device",        "--address",        "--baud",           "--parity",
-          "--no-pace",       "--silence",        "--no-info",        "--info-rate",
-          "--info-status",   "--delay",          "--jitter",         "--drop-rate",
-          "--corrupt-rate",  "--exception-rate", "--exception-code", "--garbage-rate",
-          "--fragment-rate", "--fragment-gap",   "--seed",           "--log",
-          "--link"})
+    for (const char* option : {"--device",
+                               "--address",
+                               "--baud",
+                               "--parity",
+                               "--no-pace",
+                               "--silence",
+                               "--no-info",
+                               "--info-rate",
+                               "--info-status",
+                               "--delay",
+                               "--jitter",
+                               "--drop-rate",
+                               "--corrupt-rate",
+                               "--exception-rate",
+                               "--exception-code",
+                               "--garbage-rate",
+                               "--fragment-rate",
+                               "--fragment-gap",
+                               "--seed",
+                               "--log",
+                               "--link",
+                               "--strict-speed",
+                               "--store-delay",
+                               "--level",
+                               "--load",
+                               "--dip",
+                               "--info-paused",
+                               "--info-below",
+                               "--info-above",
+                               "--drop-correction-after",
+                               "SIGUSR1",
+                               "SIGUSR2",
+                               "SIGHUP"})
         QVERIFY2(HelpText().contains(QLatin1String(option)), option);
 }
 

@@ -1,12 +1,14 @@
 // The simulator's line as bytes: the remote indicator's own frames, information-channel
-// packets, garbage before a request, pacing; and the process around it: its link, its
-// command line, its end on a signal.
+// packets, garbage before a request, pacing, a master at the wrong speed; and the process
+// around it: its link, its command line, the signals it takes while running, its end.
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 #include <QElapsedTimer>
+#include <QThread>
 #include <QtTest>
+#include <bit>
 
 #include "replies.h"
 
@@ -31,6 +33,18 @@ class RawLine {
             close(fd_);
     }
     bool ok() const { return fd_ >= 0; }
+    // The master's speed and parity (none or odd: a pty takes no even parity).
+    bool setLine(speed_t speed, bool odd = false) {
+        termios t{};
+        if (tcgetattr(fd_, &t) != 0)
+            return false;
+        cfsetispeed(&t, speed);
+        cfsetospeed(&t, speed);
+        t.c_cflag &= ~(PARENB | PARODD);
+        if (odd)
+            t.c_cflag |= PARENB | PARODD;
+        return tcsetattr(fd_, TCSANOW, &t) == 0;
+    }
     bool send(const QByteArray& b) {
         return write(fd_, b.constData(), size_t(b.size())) == b.size();
     }
@@ -53,6 +67,28 @@ class RawLine {
   private:
     int fd_ = -1;
 };
+
+// Waits until the frame log at `path` holds `text` at least `times` times; the simulator writes
+// it when it has dealt with a frame or a signal, so nothing here depends on how long that took.
+bool waitForLog(const QString& path, const QByteArray& text, int times = 1) {
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired()) {
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly) && f.readAll().count(text) >= times)
+            return true;
+        QThread::msleep(10);
+    }
+    return false;
+}
+
+QByteArray logText(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray frame(const char* hex) {
+    return replies::withCrc(QByteArray::fromHex(hex));
+}
 
 struct Exit {
     int code = -1;
@@ -81,6 +117,8 @@ class SimLineTest : public QObject {
     void informationChannelPackets();
     void garbageBeforeARequest();
     void repliesTakeTheirByteTimes();
+    void strictSpeedAnswersOnlyTheDevicesSettings();
+    void runtimeSignalsAndStoreDelay();
     void endsCleanlyOnInterrupt();
     void linkPath();
     void commandLine_data();
@@ -163,6 +201,118 @@ void SimLineTest::repliesTakeTheirByteTimes() {
     QCOMPARE(reply.size(), 121);
     QVERIFY2(clock.elapsed() >= 120, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(replies::checksumRight(reply));
+}
+
+void SimLineTest::strictSpeedAnswersOnlyTheDevicesSettings() {
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("frames.log"));
+    SimProcess sim;
+    QVERIFY2(sim.start({"--strict-speed", "--no-pace", "--log", log}),
+             qPrintable(sim.errorString()));
+    RawLine line(sim.path());
+    QVERIFY(line.ok());
+    const QByteArray read = frame("010302000001");
+    const QByteArray reply = frame("0103020015");
+
+    // Wrong speed, then wrong parity: ignored, and logged as such.
+    QVERIFY(line.setLine(B19200));
+    QVERIFY(line.send(read));
+    QVERIFY2(waitForLog(log,
+                        "(ignored: master at 19200 baud, no parity, device at 9600 baud, "
+                        "no parity)"),
+             logText(log).constData());
+    QVERIFY(line.setLine(B9600, true));
+    QVERIFY(line.send(read));
+    QVERIFY2(waitForLog(log, "(ignored: master at 9600 baud, odd parity", 1),
+             logText(log).constData());
+    QVERIFY(line.receive(1, 100).isEmpty());
+
+    // The device's own settings are answered.
+    QVERIFY(line.setLine(B9600));
+    QVERIFY(line.send(read));
+    QCOMPARE(line.receive(7, 3000), reply);
+
+    // A new speed is confirmed at the old one, then the device listens at the new one only.
+    const QByteArray toFast = frame("0106020C0004");
+    QVERIFY(line.send(toFast));
+    QCOMPARE(line.receive(8, 3000), toFast);
+    QVERIFY2(waitForLog(log, "-- line now 19200 baud"), logText(log).constData());
+    QVERIFY(line.send(read));
+    QVERIFY2(waitForLog(log, "master at 9600 baud, no parity, device at 19200 baud"),
+             logText(log).constData());
+    QVERIFY(line.setLine(B19200));
+    QVERIFY(line.send(read));
+    QCOMPARE(line.receive(7, 3000), reply);
+
+    // The remote indicator keeps to 9600 baud without parity.
+    const QByteArray remoteRead = frame("0300F0");
+    QVERIFY(line.send(remoteRead));
+    QVERIFY2(waitForLog(log, "master at 19200 baud, no parity, device at 9600 baud, no parity)", 2),
+             logText(log).constData());
+    QVERIFY(line.setLine(B9600));
+    QVERIFY(line.send(remoteRead));
+    QCOMPARE(line.receive(65, 3000).size(), 65);
+
+    const QByteArray out = sim.stop();
+    QVERIFY2(out.contains("at a wrong speed or parity 4)"), out.constData());
+}
+
+void SimLineTest::runtimeSignalsAndStoreDelay() {
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("frames.log"));
+    SimProcess sim;
+    QVERIFY2(sim.start({"--no-pace", "--info-rate", "20", "--info-paused", "--store-delay", "300",
+                        "--log", log}),
+             qPrintable(sim.errorString()));
+    const pid_t pid = pid_t(sim.pid());
+    RawLine line(sim.path());
+    QVERIFY(line.ok());
+
+    // SIGHUP takes the device out of the correction mode.
+    QVERIFY(line.send(frame("010602FE0002")));
+    QCOMPARE(line.receive(8, 3000), frame("010602FE0002"));
+    const QByteArray modeRead = frame("010302140001");
+    QVERIFY(line.send(modeRead));
+    QCOMPARE(line.receive(7, 3000), frame("0103020207"));
+    ::kill(pid, SIGHUP);
+    QVERIFY2(waitForLog(log, "correction mode off, on SIGHUP"), logText(log).constData());
+    QVERIFY(line.send(modeRead));
+    QCOMPARE(line.receive(7, 3000), frame("0103020000"));
+
+    // SIGUSR2 dips the voltages to 40 % and back.
+    auto ua = [&] {
+        line.send(frame("010300000002"));
+        const QByteArray r = line.receive(9, 3000);
+        if (r.size() != 9)
+            return -1.0f;
+        return std::bit_cast<float>(quint32(quint8(r[3])) << 24 | quint32(quint8(r[4])) << 16 |
+                                    quint32(quint8(r[5])) << 8 | quint8(r[6]));
+    };
+    QVERIFY(ua() > 200);
+    ::kill(pid, SIGUSR2);
+    QVERIFY2(waitForLog(log, "dip to 40 %"), logText(log).constData());
+    const float dipped = ua();
+    QVERIFY2(dipped > 80 && dipped < 100, qPrintable(QString::number(dipped)));
+    ::kill(pid, SIGUSR2);
+    QVERIFY2(waitForLog(log, "back from the dip"), logText(log).constData());
+    QVERIFY(ua() > 200);
+
+    // The store is answered, late.
+    const QByteArray store = frame("010602FF0000");
+    QVERIFY(line.send(store));
+    QCOMPARE(line.receive(8, 5000), store);
+    QVERIFY(logText(log).contains("-- store: its confirmation held back 300 ms"));
+
+    // SIGUSR1 starts the packets that were held back, and stops them again.
+    QVERIFY(!logText(log).contains("tx 55 AA"));
+    ::kill(pid, SIGUSR1);
+    QVERIFY2(waitForLog(log, "information channel on, 20 packets per second"),
+             logText(log).constData());
+    const QByteArray stream = line.receive(268, 3000);
+    QCOMPARE(stream.size(), 268);
+    QVERIFY(stream.contains(QByteArray::fromHex("55AA018086")));
+    ::kill(pid, SIGUSR1);
+    QVERIFY2(waitForLog(log, "information channel off"), logText(log).constData());
 }
 
 void SimLineTest::endsCleanlyOnInterrupt() {
