@@ -69,6 +69,8 @@ LinkEngine::LinkEngine(SerialPort* port, Clock* clock, LinkHooks* hooks, Procedu
             ComPortTriggerAvail(port_->inBuffUsed());
     });
     connect(port_, &SerialPort::triggerAvail, this, &LinkEngine::ComPortTriggerAvail);
+    // Told once per loss, and never from inside a port call of an exchange.
+    connect(port_, &SerialPort::deviceLost, this, &LinkEngine::notifyError, Qt::QueuedConnection);
 }
 
 void LinkEngine::setReplyHandler(const QObject* owner, RequestCode code, ReplyHandler handler) {
@@ -178,11 +180,20 @@ bool LinkEngine::transmit(const RequestRecord& r, const quint8* frame, int lengt
     // otherwise be read together with the next reply and fail its checksum.
     if (!port_->flushOutBuffer() || !port_->flushInBuffer() ||
         !port_->putBlock(requestFrame_.data(), length)) {
-        notifyError(port_->errorString());
+        if (!port_->failureReported())
+            notifyError(port_->errorString());
+        emit sendFailed();
         return false;
     }
     qCDebug(lcFrames) << "tx" << hex(requestFrame_.data(), length);
     replyLength_ = replyLength;
+    requestReplyLength_ = replyLength;
+    // Reads are checked against their register count; other replies by length alone.
+    expectedByteCount_ = (length >= 2 && requestFrame_[1] == 3 &&
+                          r.Code != quint8(RequestCode::RemoteIndicatorWrite) &&
+                          r.Code != quint8(RequestCode::RemoteIndicatorRead))
+                             ? 2 * r.RegisterCount
+                             : -1;
     sendTimeCurrent_ = stampBeforeArming || stampAfterArming;
     if (stampBeforeArming)
         sendTime_ = clock_->nowMs();
@@ -266,6 +277,21 @@ void LinkEngine::countChecksumError() {
     emit counterChanged(LinkCounter::CrcErrors);
     emit statusText(QString::fromUtf8(linktext::kChecksumError));
     raiseProcedureFailures();
+    // Whatever made the reply look like an exception (a noise byte) is gone with it: the
+    // next bytes are awaited at the request's own length.
+    replyLength_ = requestReplyLength_;
+}
+
+// What the checksum cannot catch: a good frame followed by zero bytes still sums to 0, and a
+// short read reply can be padded to the awaited length. A reply is taken only at exactly the
+// awaited length, and a read reply only with the byte count its request asked for.
+bool LinkEngine::wellFormed(int length) const {
+    if (length != replyLength_)
+        return false;
+    const bool exception = (replyBuffer_[1] & 0x80) != 0;
+    if (!exception && expectedByteCount_ >= 0 && replyBuffer_[2] != expectedByteCount_)
+        return false;
+    return true;
 }
 
 void LinkEngine::closeExchange() {
@@ -304,7 +330,8 @@ void LinkEngine::ComPortTriggerAvail(int count) {
 
     // A failed read leaves an earlier reply in the buffer; judging that one again would show
     // old values as new, so it counts as a bad reply.
-    if (!readOk || overflow || ModbusCrc16(replyBuffer_.data(), quint16(length)) != 0) {
+    if (!readOk || overflow || ModbusCrc16(replyBuffer_.data(), quint16(length)) != 0 ||
+        !wellFormed(length)) {
         countChecksumError();
         closeExchange();
         return;
@@ -320,7 +347,7 @@ void LinkEngine::ComPortTriggerAvail(int count) {
     timerWaitAnsw_->setEnabled(false);
     emit replyAccepted();
 
-    if (length >= 2 && replyBuffer_[1] > 0x80) {
+    if (replyBuffer_[1] & 0x80) {
         handleException();
         closeExchange();
         return;

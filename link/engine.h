@@ -128,6 +128,8 @@ class LinkEngine : public QObject {
     void requestSent(RequestCode code);
     // SendInquiry went out: the polling timer takes its period now.
     void inquirySent();
+    // A send operation could not put its frame on the line (the port failed or is gone).
+    void sendFailed();
     // A complete reply is waiting, before its checksum is known.
     void replyArrived();
     // A reply with a correct checksum, normal or exception.
@@ -156,6 +158,7 @@ class LinkEngine : public QObject {
     void raiseProcedureFailures();
     void handleException();
     void closeExchange();
+    bool wellFormed(int length) const;
     void dispatch(const quint8* reply, int length);
     void flushNotices();
 
@@ -186,6 +189,8 @@ class LinkEngine : public QObject {
     RequestCode outstandingCode_ = RequestCode::MeasuredBlock;
     const QObject* outstandingSender_ = nullptr;
     quint16 replyLength_ = 0;
+    quint16 requestReplyLength_ = 0;
+    int expectedByteCount_ = -1;  // data bytes a read reply must announce, -1 for no check
     qint64 sendTime_ = 0;
     bool sendTimeCurrent_ = false;
     bool channelMode_ = false;

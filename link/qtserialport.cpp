@@ -22,8 +22,53 @@ QSerialPort::Parity toQtParity(int parity) {
 
 QtSerialPort::QtSerialPort(std::function<QString(int)> pathOverride, QObject* parent)
     : SerialPort(parent), pathOverride_(std::move(pathOverride)) {
+    // Bounded like the device buffer it stands for: a flood on the line stays in the driver
+    // instead of growing the program.
+    port_.setReadBufferSize(kInputBufferSize);
     connect(&port_, &QSerialPort::readyRead, this,
             [this] { emit triggerAvail(int(port_.bytesAvailable())); });
+    connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
+}
+
+QtSerialPort::~QtSerialPort() {
+    closeNow();
+}
+
+// Output still queued is dropped first: closing a terminal waits for its output to drain,
+// which never happens on a line nobody reads, and the program must end at once.
+void QtSerialPort::closeNow() {
+    if (!port_.isOpen())
+        return;
+    port_.clear(QSerialPort::AllDirections);
+    port_.close();
+}
+
+void QtSerialPort::onError(QSerialPort::SerialPortError error) {
+    switch (error) {
+        case QSerialPort::ResourceError:
+        case QSerialPort::ReadError:
+        case QSerialPort::WriteError:
+            break;
+        default:
+            return;  // open and setting failures are reported by the operation that failed
+    }
+    if (!port_.isOpen() || lost_)
+        return;
+    const QString reason =
+        error == QSerialPort::ResourceError
+            ? QStringLiteral("устройство отключено или линия закрыта")
+            : QStringLiteral("ошибка ввода-вывода (%1)").arg(port_.errorString());
+    // Marked first: closing a dead device raises further errors, which end here.
+    lost_ = true;
+    quietFailure_ = false;
+    closeNow();
+    error_ = QStringLiteral(
+                 "COM%1 (%2): связь с портом потеряна: %3. Порт будет открыт снова "
+                 "при следующем обращении.")
+                 .arg(comNumber_)
+                 .arg(devicePath(), reason);
+    qCWarning(lcPort) << error_;
+    emit deviceLost(error_);
 }
 
 QString QtSerialPort::devicePath() const {
@@ -58,6 +103,14 @@ bool QtSerialPort::ensureOpen() {
     port_.setStopBits(stopBits_ == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
+        if (lost_) {
+            // Still gone: the loss was reported once; every further try fails quietly.
+            quietFailure_ = true;
+            error_ = QStringLiteral("COM%1 (%2): устройство недоступно")
+                         .arg(comNumber_)
+                         .arg(devicePath());
+            return false;
+        }
         fail(QStringLiteral("не удалось открыть порт"));
         return false;
     }
@@ -68,7 +121,9 @@ bool QtSerialPort::ensureOpen() {
         port_.close();
         return false;
     }
-    qCInfo(lcPort) << "opened" << port_.portName() << baud_ << parity_;
+    qCInfo(lcPort) << (lost_ ? "reopened" : "opened") << port_.portName() << baud_ << parity_;
+    lost_ = false;
+    quietFailure_ = false;
     return true;
 }
 
@@ -83,8 +138,8 @@ bool QtSerialPort::setComNumber(int n) {
     if (n == comNumber_)
         return true;
     const bool wasOpen = port_.isOpen();
-    if (wasOpen)
-        port_.close();
+    closeNow();
+    lost_ = false;
     comNumber_ = n;
     if (!wasOpen || n == 0)
         return true;

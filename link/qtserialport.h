@@ -10,6 +10,10 @@ class QtSerialPort : public SerialPort {
     Q_OBJECT
   public:
     explicit QtSerialPort(std::function<QString(int)> pathOverride = {}, QObject* parent = nullptr);
+    ~QtSerialPort() override;
+
+    // Largest number of received bytes kept unread; what comes beyond waits in the driver.
+    static constexpr int kInputBufferSize = 4096;
 
     bool setComNumber(int n) override;
     int comNumber() const override { return comNumber_; }
@@ -26,6 +30,7 @@ class QtSerialPort : public SerialPort {
     int peekChar(int n) override;
     bool getBlock(quint8* buffer, int count) override;
     QString errorString() const override { return error_; }
+    bool failureReported() const override { return lost_ && quietFailure_; }
 
     QString devicePath() const;
     bool isOpen() const { return port_.isOpen(); }
@@ -34,6 +39,8 @@ class QtSerialPort : public SerialPort {
     bool ensureOpen();
     bool applySetting(bool ok, const QString& what);
     void fail(const QString& what);
+    void onError(QSerialPort::SerialPortError error);
+    void closeNow();
 
     QSerialPort port_;
     std::function<QString(int)> pathOverride_;
@@ -43,4 +50,6 @@ class QtSerialPort : public SerialPort {
     int dataBits_ = 8;
     int stopBits_ = 1;
     QString error_;
+    bool lost_ = false;          // closed because the device went away
+    bool quietFailure_ = false;  // the last failed open was of a lost device, already reported
 };

@@ -38,8 +38,14 @@ class SerialPort : public QObject {
     virtual bool getBlock(quint8* buffer, int count) = 0;
 
     virtual QString errorString() const = 0;
+    // The last failure was the port being gone again, already reported once through
+    // deviceLost: the caller need not tell the operator a second time.
+    virtual bool failureReported() const { return false; }
 
   signals:
+    // The device went away (unplugged adapter, ended virtual line, I/O error): the port has
+    // closed itself and the next operation tries to open it again. Raised once per loss.
+    void deviceLost(const QString& message);
     // Raised on the owning thread whenever bytes have arrived; `count` is what is waiting.
     void triggerAvail(int count);
 };

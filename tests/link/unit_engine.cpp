@@ -102,6 +102,10 @@ class EngineTest : public QObject {
     void followUpStopsWithoutProcedure();
     void addressZeroIsNeverSent();
     void messagesWaitForTheEndOfTheExchange();
+    void malformedRepliesFail_data();
+    void malformedRepliesFail();
+    void noiseDoesNotKeepTheExceptionLength();
+    void lostDeviceIsReportedOnce();
 };
 
 void EngineTest::completesOnlyAtAwaitedLength_data() {
@@ -521,6 +525,81 @@ void EngineTest::messagesWaitForTheEndOfTheExchange() {
     QCOMPARE(flushesAtMessage, flushesBefore + 1);
     f.engine.notify(QStringLiteral("y"));  // outside an exchange: at once
     QCOMPARE(f.hooks.messages, (QStringList{QStringLiteral("x"), QStringLiteral("y")}));
+}
+
+// Replies whose checksum is right but which are not the reply to the request: each counts
+// as a checksum error and reaches no handler.
+void EngineTest::malformedRepliesFail_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("exceptionMessage");
+    // A short read reply padded with zeros to the awaited 121 bytes still sums to 0.
+    QTest::newRow("padded with zeros")
+        << replies::withCrc(QByteArray::fromHex("0103020001")) + QByteArray(114, 0) << false;
+    QTest::newRow("byte count not twice the registers")
+        << replies::withCrc(QByteArray::fromHex("010372") + QByteArray(116, 0x11)) << false;
+    QTest::newRow("one byte beyond the reply") << readReply(58) + QByteArray(1, 0) << false;
+    // Function byte 0x80 has bit 7 set: it is an exception reply, never a success.
+    QTest::newRow("function 0x80") << replies::withCrc(QByteArray::fromHex("018002")) << true;
+}
+
+void EngineTest::malformedRepliesFail() {
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, exceptionMessage);
+    Fixture f;
+    f.procedures.ProcedureFailures = 2;
+    f.readBlock();
+    f.port.arriveQuietly(reply);
+    f.port.raise();
+    QVERIFY(f.handled.isEmpty());
+    QVERIFY(!f.hooks.statuses.contains(QString::fromUtf8(linktext::kSuccess)));
+    QCOMPARE(f.procedures.ProcedureFailures, quint16(2));  // not reset as by a good reply
+    if (exceptionMessage) {
+        QCOMPARE(f.hooks.messages,
+                 QStringList{QStringLiteral("Адрес данных указанный в запросе не доступен")});
+        QCOMPARE(f.engine.statistics().crcErrors, 0u);
+    } else {
+        QCOMPARE(f.engine.statistics().crcErrors, 1u);
+    }
+}
+
+void EngineTest::noiseDoesNotKeepTheExceptionLength() {
+    Fixture f;
+    f.readBlock();
+    // Five noise bytes whose second has bit 7 set look like an exception reply.
+    f.port.deliver(QByteArray::fromHex("0080112233"));
+    QCOMPARE(f.engine.statistics().crcErrors, 1u);
+    QCOMPARE(f.engine.outstandingReplyLength(), quint16(121));
+    const QByteArray reply = readReply(58);
+    f.port.deliver(reply.left(40));
+    f.port.deliver(reply.mid(40, 40));
+    f.port.deliver(reply.mid(80));
+    QCOMPARE(f.handled.size(), 1);
+    QCOMPARE(f.engine.statistics().crcErrors, 1u);
+}
+
+void EngineTest::lostDeviceIsReportedOnce() {
+    Fixture f;
+    f.readBlock();
+    f.port.loseDevice(QStringLiteral("COM1 gone"));
+    QVERIFY(f.hooks.errors.isEmpty());  // not from inside the port's own call
+    QCoreApplication::processEvents();
+    QCOMPARE(f.hooks.errors, QStringList{QStringLiteral("COM1 gone")});
+    // Every further send fails without a message of its own, and sends nothing.
+    f.port.written.clear();
+    for (int i = 0; i < 5; ++i) {
+        RequestRecord r = PreparedRecord(RequestCode::MeasuredBlock);
+        r.SlaveAddress = 1;
+        QVERIFY(!f.engine.SendInquiry(r));
+    }
+    QCOMPARE(f.hooks.errors.size(), 1);
+    QVERIFY(f.port.written.isEmpty());
+    // The request that was out when the device went counts as unanswered.
+    f.clock.advance(3000);
+    QCOMPARE(f.engine.statistics().unanswered, 1u);
+    f.port.deviceBack();
+    f.readBlock();
+    f.port.deliver(readReply(58));
+    QCOMPARE(f.handled.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(EngineTest)

@@ -80,8 +80,9 @@ struct Wire {
     Recorder hooks;
     QtSerialPort port{[this](int n) { return n == 1 ? pty.pathA() : QString(); }};
     LinkEngine engine{&port, &clock, &hooks};
-    QList<QByteArray> handled;  // replies that reached a handler, each with its code first
-    int events = 0;             // data-available events the engine saw
+    // Replies that reached a handler, each with its code first. How the kernel splits a reply
+    // into reads is not asserted here: reassembly is the unit tests' business.
+    QList<QByteArray> handled;
     QString error;
     int chunk;  // largest piece on the line, 0 for whole frames
 
@@ -94,7 +95,6 @@ struct Wire {
                                    QByteArray(reinterpret_cast<const char*>(r), n));
                 });
         }
-        QObject::connect(&port, &SerialPort::triggerAvail, &engine, [this] { ++events; });
     }
 
     bool start(const QStringList& slaveOptions = {}) {
@@ -182,8 +182,6 @@ void WireEngineTest::readsMeasuredBlock() {
     QCOMPARE(w.engine.statistics().total, 1u);
     QCOMPARE(w.engine.statistics().crcErrors, 0u);
     QVERIFY(w.hooks.errors.isEmpty());
-    if (chunk > 0)
-        QVERIFY2(w.events > 1, "the reply came in one piece; nothing was reassembled");
 }
 
 void WireEngineTest::writesReachTheSlave_data() {
@@ -238,8 +236,6 @@ void WireEngineTest::writesReachTheSlave() {
     }
     QTRY_COMPARE_WITH_TIMEOUT(w.handled.size(), 1, kReplyWaitMs);
     QCOMPARE(w.handled.first().toHex(' '), (QByteArray(1, char(code)) + reply).toHex(' '));
-    if (chunk > 0)
-        QVERIFY2(w.events > 1, "the reply came in one piece; nothing was reassembled");
     QCOMPARE(w.hooks.statuses, QStringList{QString::fromUtf8(linktext::kSuccess)});
 
     QCOMPARE(w.readRegisters(quint16(start), quint16(words.size())), words);
@@ -262,8 +258,6 @@ void WireEngineTest::exceptionReplyIsShownNotHandled() {
     QVERIFY(w.handled.isEmpty());
     QVERIFY(!w.engine.awaitingReply());
     QCOMPARE(w.engine.statistics().crcErrors, 0u);
-    if (chunk > 0)
-        QVERIFY2(w.events > 1, "the reply came in one piece; nothing was reassembled");
 
     // Neither answered nor unanswered: no success, no reply time, and no time-out later.
     QTest::qWait(LinkEngine::kReplyTimeoutMs + 300);

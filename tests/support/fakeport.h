@@ -92,6 +92,19 @@ class FakePort : public SerialPort {
         return true;
     }
     QString errorString() const override { return error_; }
+    bool failureReported() const override { return failuresReported; }
+    // The device is gone: the port reports it once and fails quietly from then on.
+    void loseDevice(const QString& message) {
+        failuresReported = true;
+        failAll = true;
+        emit deviceLost(message);
+    }
+    void deviceBack() {
+        failuresReported = false;
+        failAll = false;
+    }
+    bool failuresReported = false;
+    bool failAll = false;
 
     int refuseCom = -1;
     int dataBits = 8;
@@ -99,6 +112,10 @@ class FakePort : public SerialPort {
 
   private:
     bool checkFail() {
+        if (failAll) {
+            error_ = QStringLiteral("COM%1: gone").arg(com_);
+            return true;
+        }
         if (!failNext)
             return false;
         failNext = false;
