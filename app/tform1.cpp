@@ -17,6 +17,8 @@
 #include "link/serialport.h"
 #include "link/timer.h"
 #include "measure/measuredvaluespage.h"
+#include "settings/currentconverterpage.h"
+#include "settings/remoteindicatorpage.h"
 #include "widgets/messagebox.h"
 #include "widgets/statuslamp.h"
 
@@ -262,8 +264,12 @@ QWidget* TForm1::buildExtDevPage() {
     linkGroups_[1] = new LinkGroup(names, TS_ExtDev);
     column->addWidget(linkGroups_[1]);
     PageControl3 = namedTabs("PageControl3", TS_ExtDev);
-    PageControl3->addTab(namedPage("TSInd"), QStringLiteral("Индикатор"));
-    PageControl3->addTab(namedPage("TSAmp"), QStringLiteral("Токовый преобразователь"));
+    remoteIndicatorPage_ = new RemoteIndicatorPage(context(), TS_ExtDev);
+    currentConverterPage_ = new CurrentConverterPage(context(), TS_ExtDev);
+    // The indicator's read and write buttons sit in the page's link group.
+    linkGroups_[1]->layout()->addWidget(remoteIndicatorPage_->buttonRow());
+    PageControl3->addTab(remoteIndicatorPage_, QStringLiteral("Индикатор"));
+    PageControl3->addTab(currentConverterPage_, QStringLiteral("Токовый преобразователь"));
     column->addWidget(PageControl3, 1);
     return TS_ExtDev;
 }
@@ -383,6 +389,8 @@ void TForm1::PageControl1Change() {
         portSettings_->applyFixed9600();
     }
     showPortSettings();
+    if (PageControl1->currentWidget() == TS_ExtDev)
+        remoteIndicatorPage_->pageEntered();
     if (PageControl1->currentWidget() == sTabSheet4) {
         if (!port_->flushInBuffer() || !port_->flushOutBuffer()) {
             reportError(port_->errorString());

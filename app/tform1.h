@@ -18,6 +18,8 @@ class Clock;
 class LinkGroup;
 class LinkTimer;
 class MeasuredValuesPage;
+class RemoteIndicatorPage;
+class CurrentConverterPage;
 class SerialPort;
 class StatusLamp;
 
@@ -115,6 +117,8 @@ class TForm1 : public QMainWindow, public LinkHooks, public PollingHost {
     QLineEdit* Edit1 = nullptr;
     QLineEdit* Edit2 = nullptr;
     MeasuredValuesPage* measuredPage_ = nullptr;
+    RemoteIndicatorPage* remoteIndicatorPage_ = nullptr;
+    CurrentConverterPage* currentConverterPage_ = nullptr;
     PollingGroup* pollingGroup_ = nullptr;
     bool syncing_ = false;  // mirroring one control into another, not an operator change
 };
