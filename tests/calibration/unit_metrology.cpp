@@ -106,6 +106,12 @@ void MetrologyTest::formatValue() {
     QFETCH(QString, russian);
     QCOMPARE(FormatCalibrationValue(x, QLocale(QLocale::English)), english);
     QCOMPARE(FormatCalibrationValue(x, QLocale(QLocale::Russian)), russian);
+    // The digits do not depend on the program's default locale, only the separator asked for.
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German));
+    const QString underGerman = FormatCalibrationValue(x, QLocale(QLocale::English));
+    QLocale::setDefault(saved);
+    QCOMPARE(underGerman, english);
 }
 
 // A value typed from a reading starts from the reading as measured, with the digits shown.
