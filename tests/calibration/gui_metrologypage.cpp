@@ -255,6 +255,7 @@ class MetrologyPageTest : public QObject {
     void noNominalNoButton();
     void nominalWrite_data();
     void nominalWrite();
+    void writeQueuedDuringPoll();
     void doubleClickAndTypedValue();
     void referenceWriteLostOrRefused();
     void allTrimArrows();
@@ -562,6 +563,17 @@ void MetrologyPageTest::nominalWrite() {
     QVERIFY(f.allTrimsEnabled());
     QCOMPARE(f.state(), State::Polling);
     QCOMPARE(f.advance(1000), QStringList{kPoll});
+}
+
+// A click while a poll is under way: the poll's reply must not push the write aside.
+void MetrologyPageTest::writeQueuedDuringPoll() {
+    Fixture f;
+    f.startToPolling();
+    QCOMPARE(f.advance(1000), QStringList{kPoll});
+    f.button("Button3Uan")->click();
+    f.b.port.deliver(replies::measuredBlock(nominalReadings()));
+    QVERIFY(!f.anyInputEnabled());
+    QCOMPARE(f.advance(1000), QStringList{kUanNominal});
 }
 
 void MetrologyPageTest::doubleClickAndTypedValue() {
