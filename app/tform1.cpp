@@ -14,10 +14,12 @@
 
 #include "app/linkgroup.h"
 #include "app/skins.h"
+#include "calibration/metrologypage.h"
 #include "link/serialport.h"
 #include "link/timer.h"
 #include "measure/measuredvaluespage.h"
 #include "settings/currentconverterpage.h"
+#include "settings/ratiogroup.h"
 #include "settings/remoteindicatorpage.h"
 #include "widgets/messagebox.h"
 #include "widgets/statuslamp.h"
@@ -221,22 +223,11 @@ QWidget* TForm1::buildTuningPage() {
     PageControlSetAllParam->addTab(namedPage("TSSetParam"),
                                    QStringLiteral("Насторойка основных параметров"));
 
-    QWidget* metrology = namedPage("TSSetMetrol");
-    auto* metrologyColumn = new QVBoxLayout(metrology);
-    auto* groupNet = new QGroupBox(metrology);
-    groupNet->setObjectName(QStringLiteral("GroupBoxNetSchKp"));
-    GroupBoxNetSchKp = groupNet;
-    metrologyColumn->addWidget(groupNet);
-    ApdStatusLight1 = addProcedureLamp(metrologyColumn, "ApdStatusLight1", &engine_->lamp1());
-    PageControl2or3Elem = namedTabs("PageControl2or3Elem", metrology);
-    PageControl2or3Elem->addTab(namedPage("TabSheet4"), QStringLiteral("Двух элементная"));
-    PageControl2or3Elem->addTab(namedPage("TabSheet3"), QStringLiteral("Трех элементная"));
-    PageControl2or3Elem->setTabVisible(0, false);
-    PageControl2or3Elem->setCurrentIndex(1);
-    PageControl2or3Elem->setVisible(false);
-    metrologyColumn->addWidget(PageControl2or3Elem, 1);
-    metrologyColumn->addStretch(1);
-    PageControlSetAllParam->addTab(metrology, QStringLiteral("Настройка метрологии"));
+    ratioGroup_ = new RatioGroup(context());
+    GroupBoxNetSchKp = ratioGroup_;
+    metrologyPage_ = new MetrologyPage(context());
+    metrologyPage_->placeRatioGroup(ratioGroup_);
+    PageControlSetAllParam->addTab(metrologyPage_, QStringLiteral("Настройка метрологии"));
 
     QWidget* current = namedPage("TSSetCurrent");
     auto* currentColumn = new QVBoxLayout(current);
@@ -299,10 +290,9 @@ void TForm1::wireLinkGroups() {
         connect(box, &QComboBox::currentIndexChanged, this, [this, selector](int item) {
             if (syncing_ || item < 0)
                 return;
-            portSettings_->ComboBoxPortChange(selector, item);
             // A refused port leaves the other selectors as they were; the one the operator
             // changed keeps the new item.
-            if (portSettings_->portIndex() == item)
+            if (portSettings_->ComboBoxPortChange(selector, item))
                 showPortSettings();
         });
     }
@@ -381,6 +371,8 @@ void TForm1::sComboBoxSkinChange() {
 // ---- Page switches --------------------------------------------------------------------
 
 void TForm1::PageControl1Change() {
+    // A procedure leaving the page must end at the speed it ran at, before the port changes.
+    stopProcedures();
     engine_->setChannelMode(false);
     const int page = PageControl1->currentIndex();
     if (runsAtStoredSettings(page)) {
@@ -410,7 +402,12 @@ void TForm1::PageControl_TervexChange() {
 }
 
 void TForm1::PageControlSetAllParamChange() {
-    // The procedures of the calibration pages end here once they exist.
+    stopProcedures();
+}
+
+// Metrology first, then the current outputs, as their own Стоп buttons would.
+void TForm1::stopProcedures() {
+    metrologyPage_->StopMetrology();
 }
 
 // ---- Status line ----------------------------------------------------------------------
@@ -448,7 +445,7 @@ void TForm1::showMessage(const QString& text) {
 }
 
 void TForm1::setRatioGroupEnabled(bool on) {
-    GroupBoxNetSchKp->setEnabled(on);
+    ratioGroup_->SetRatioGroupEnabled(on);
 }
 
 PageContext TForm1::context() {
@@ -472,6 +469,39 @@ void TForm1::wireEngine() {
         if (!state_.procedures.MetrologyActive)
             setRatioGroupEnabled(true);
     });
+    wireCalibration();
+}
+
+// The calibration procedures and the pages they hold while they run.
+void TForm1::wireCalibration() {
+    connect(ratioGroup_, &RatioGroup::statusMessage, this, &TForm1::ShowStatus);
+    // While metrology runs the main parameter sub-page, the device and external-devices pages
+    // and "Выход" are held.
+    connect(metrologyPage_, &MetrologyPage::metrologyRunning, this, [this](bool on) {
+        PageControlSetAllParam->widget(0)->setEnabled(!on);
+        TS_Tervex->setEnabled(!on);
+        TS_ExtDev->setEnabled(!on);
+        BitBtnExit->setEnabled(!on);
+    });
+    // The scheme reply of the start takes the group; the stop gives it back.
+    connect(metrologyPage_, &MetrologyPage::ratioGroupEnabled, this, [this](bool on) {
+        ratioGroup_->SetRatioGroupEnabled(on);
+        if (on)
+            ratioGroup_->hideProgressBar();
+    });
+    // The procedure's own scheme and ratio reads fill the group as its own reads do.
+    connect(metrologyPage_, &MetrologyPage::schemeRead, this, [this](quint16 word) {
+        ratioGroup_->SelectScheme(word);
+        ratioGroup_->ApplyScheme();
+    });
+    connect(metrologyPage_, &MetrologyPage::ratioBlockRead, this, [this](const QByteArray& b) {
+        ratioGroup_->ShowRatioBlock(reinterpret_cast<const quint8*>(b.constData()), int(b.size()));
+        ratioGroup_->ApplyScheme();
+    });
+    connect(ratioGroup_, &RatioGroup::schemeApplied, metrologyPage_,
+            &MetrologyPage::ShowSchemeSheet);
+    connect(ratioGroup_, &RatioGroup::ratedValuesChanged, metrologyPage_,
+            &MetrologyPage::refreshReferences);
 }
 
 // ---- Polling host ---------------------------------------------------------------------

@@ -18,6 +18,8 @@ class Clock;
 class LinkGroup;
 class LinkTimer;
 class MeasuredValuesPage;
+class MetrologyPage;
+class RatioGroup;
 class RemoteIndicatorPage;
 class CurrentConverterPage;
 class SerialPort;
@@ -78,6 +80,8 @@ class TForm1 : public QMainWindow, public LinkHooks, public PollingHost {
     QWidget* buildInfoChannelPage();
     void wireLinkGroups();
     void wireEngine();
+    void wireCalibration();
+    void stopProcedures();
     void showPortSettings();
     void ControlInfoEdit(QLineEdit* field);
 
@@ -106,17 +110,17 @@ class TForm1 : public QMainWindow, public LinkHooks, public PollingHost {
     QWidget* TS_Ind = nullptr;
     QTabWidget* PageControlSetAllParam = nullptr;
     QWidget* TSSetTime = nullptr;
-    QTabWidget* PageControl2or3Elem = nullptr;
     QWidget* GroupBoxNetSchKp = nullptr;
     QTabWidget* PageControl3 = nullptr;
     QLabel* statusPanel1 = nullptr;
     QLabel* statusPanel2 = nullptr;
-    StatusLamp* ApdStatusLight1 = nullptr;
     StatusLamp* ApdStatusLight2 = nullptr;
     LinkGroup* linkGroups_[4] = {};  // by port selector: ComboBoxPort1 .. ComboBoxPort4
     QLineEdit* Edit1 = nullptr;
     QLineEdit* Edit2 = nullptr;
     MeasuredValuesPage* measuredPage_ = nullptr;
+    RatioGroup* ratioGroup_ = nullptr;
+    MetrologyPage* metrologyPage_ = nullptr;
     RemoteIndicatorPage* remoteIndicatorPage_ = nullptr;
     CurrentConverterPage* currentConverterPage_ = nullptr;
     PollingGroup* pollingGroup_ = nullptr;

@@ -133,7 +133,7 @@ QWidget* MetrologyPage::buildSheet(Sheet sheet) {
         field->setFixedSize(kFieldWidth, kFieldHeight);
         field->setTextFormat(Qt::PlainText);
         QLabel* caption = CaptionFor(QString::fromUtf8(r.caption), field, box);
-        caption->setObjectName(QStringLiteral("Label") + QString::fromLatin1(r.field).mid(10));
+        caption->setObjectName(QStringLiteral("LabelCal") + QString::fromLatin1(r.field).mid(10));
         caption->setVisible(r.captionShown);
         if (r.referenceNumber != kNoReferenceNumber) {
             field->installEventFilter(this);

@@ -238,6 +238,15 @@ void TForm1Test::refusedPort() {
     w.get<QTabWidget>("PageControl1")->setCurrentIndex(1);
     QCOMPARE(w.messages.take(), QStringList{"Ошибочный номер порта: COM 0"});
     QCOMPARE(w.port->comNumber(), 1);
+    // After a refusal, a later speed change brings every selector to the port in force.
+    w.port->refuseCom = 7;
+    w.get<QComboBox>("ComboBoxPort2")->setCurrentIndex(6);
+    QCOMPARE(w.messages.take().size(), 1);
+    QCOMPARE(w.get<QComboBox>("ComboBoxPort3")->currentIndex(), 0);
+    w.get<QComboBox>("ComboBoxBaud1")->setCurrentIndex(2);
+    QCOMPARE(w.port->comNumber(), 7);
+    for (const char* name : {"ComboBoxPort1", "ComboBoxPort2", "ComboBoxPort3", "ComboBoxPort4"})
+        QCOMPARE(w.get<QComboBox>(name)->currentIndex(), 6);
 }
 
 void TForm1Test::readFillsAllFields_data() {
