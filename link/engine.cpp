@@ -170,8 +170,6 @@ bool LinkEngine::checkAddress(int address) {
 // is awaited, as the operator must see that nothing went out.
 bool LinkEngine::transmit(const RequestRecord& r, const quint8* frame, int length,
                           quint16 replyLength, bool stampBeforeArming, bool stampAfterArming) {
-    outstandingCode_ = r.requestCode();
-    outstandingSender_ = r.Sender;
     if (frame != requestFrame_.data()) {
         std::copy(frame, frame + length, requestFrame_.begin());
     }
@@ -186,6 +184,10 @@ bool LinkEngine::transmit(const RequestRecord& r, const quint8* frame, int lengt
         return false;
     }
     qCDebug(lcFrames) << "tx" << hex(requestFrame_.data(), length);
+    // Only now: a send that failed leaves an earlier request awaited, and its reply must still
+    // reach the handler of the page that sent it.
+    outstandingCode_ = r.requestCode();
+    outstandingSender_ = r.Sender;
     replyLength_ = replyLength;
     requestReplyLength_ = replyLength;
     // Reads are checked against their register count; other replies by length alone.

@@ -94,6 +94,7 @@ class EngineTest : public QObject {
     void oversizedEventIsAFailedReply();
     void failedReadIsNotJudgedOnOldBytes();
     void portFailureSendsNothing();
+    void failedSendKeepsTheAwaitedRequest();
     void setupAddressNotANumberSendsNothing();
     void replyGoesToThePageThatSentIt();
     void pauseHoldsEveryTimedSend();
@@ -392,6 +393,21 @@ void EngineTest::portFailureSendsNothing() {
     QVERIFY(!f.engine.awaitingReply());
     QVERIFY(!f.engine.timerWaitAnsw()->isEnabled());
     QCOMPARE(f.engine.statistics().total, 0u);
+}
+
+// Found by fuzzing: the failed send took over the code of the request still awaited, and that
+// request's reply went to the failed one's handler.
+void EngineTest::failedSendKeepsTheAwaitedRequest() {
+    Fixture f;
+    f.readBlock();
+    f.port.failNext = true;
+    QVERIFY(!f.engine.SendInquiryTuning(f.records[23]));
+    QVERIFY(f.engine.awaitingReply());
+    QCOMPARE(f.engine.outstandingCode(), RequestCode::MeasuredBlock);
+    f.port.deliver(readReply(58));
+    QCOMPARE(f.handled.size(), 1);
+    QCOMPARE(int(f.handled.first().at(0)), 0);
+    QCOMPARE(f.handled.first().size(), 1 + 121);
 }
 
 void EngineTest::setupAddressNotANumberSendsNothing() {
