@@ -1,10 +1,10 @@
 #pragma once
 #include <QWidget>
-#include <array>
 
 #include "measure/catalogue.h"
 
 class LinkEngine;
+class MeasuredGridView;
 class QLineEdit;
 class QPushButton;
 
@@ -32,6 +32,6 @@ class MeasuredValuesPage : public QWidget {
     QLineEdit* field(int index) const;
 
   private:
-    std::array<QLineEdit*, kParameterCount> fields_{};
+    MeasuredGridView* grid_ = nullptr;
     QPushButton* ButtonRep = nullptr;
 };
