@@ -1,5 +1,6 @@
 #include "measure/infochannelview.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,9 +15,14 @@
 
 namespace {
 
-// The colours of the device's state: green for normal, red for an error or no information.
-const QColor kGood(0, 128, 0);
-const QColor kBad(255, 0, 0);
+// The colours of the device's state: green for normal, red for an error or no information;
+// lighter shades on a dark skin, where the plain ones cannot be read.
+QColor stateColor(bool good, const QWidget* on) {
+    const bool dark = on->palette().color(QPalette::Window).lightness() < 128;
+    if (good)
+        return dark ? QColor(96, 208, 96) : QColor(0, 128, 0);
+    return dark ? QColor(255, 96, 96) : QColor(255, 0, 0);
+}
 
 // Same cap as the measured-values page: the window has a fixed size.
 constexpr int kMaxPointSize = 9;
@@ -33,9 +39,9 @@ QLabel* statusField(const char* name, QWidget* parent) {
     return l;
 }
 
-void setTextColor(QLabel* label, const QColor& color) {
+void setStateColor(QLabel* label, bool good) {
     QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, color);
+    p.setColor(QPalette::WindowText, stateColor(good, label));
     label->setPalette(p);
 }
 
@@ -73,14 +79,18 @@ InfoChannelView::InfoChannelView(const PageContext& ctx, LinkTimer* timerChanInf
         status->addWidget(field);
         status->addSpacing(8);
     }
+    status->addStretch(1);
+    outer->addLayout(status);
+
+    // A line of its own: the message is wider than what the status row leaves free.
     LabelChanInfoMess = new QLabel(this);
     LabelChanInfoMess->setObjectName(QStringLiteral("LabelChanInfoMess"));
     LabelChanInfoMess->setTextFormat(Qt::PlainText);
     QFont bold = LabelChanInfoMess->font();
     bold.setBold(true);
     LabelChanInfoMess->setFont(bold);
-    status->addWidget(LabelChanInfoMess, 1);
-    outer->addLayout(status);
+    LabelChanInfoMess->setMinimumHeight(QFontMetrics(bold).height());
+    outer->addWidget(LabelChanInfoMess);
 
     using G = MeasuredGridView::Group;
     grid_ = new MeasuredGridView(QStringLiteral("Chan"), 4,
@@ -153,7 +163,7 @@ void InfoChannelView::ShowChannelPacket(const quint8* body) {
 
     LabelChanInfoMess->clear();
     StaticTextDevSatus->setText(StatusText(p.status));
-    setTextColor(StaticTextDevSatus, p.status == 0 ? kGood : kBad);
+    setStateColor(StaticTextDevSatus, p.status == 0);
     StaticTextRelU->setText(LimitValueText(p.bases.voltage, numbers));
     StaticTextRelI->setText(LimitValueText(p.bases.current, numbers));
     StaticTextVers->setText(QString::number(int(p.version)));
@@ -163,8 +173,8 @@ void InfoChannelView::ShowChannelPacket(const quint8* body) {
 
 void InfoChannelView::ClearChannelPage() {
     clearTexts();
-    setTextColor(StaticTextDevSatus, kBad);
-    setTextColor(LabelChanInfoMess, kBad);
+    setStateColor(StaticTextDevSatus, false);
+    setStateColor(LabelChanInfoMess, false);
     LabelChanInfoMess->setText(QString::fromUtf8(infochannel::kAbsent));
 }
 

@@ -91,6 +91,7 @@ ClockPage::ClockPage(const PageContext& ctx, LinkTimer* timerClock, QWidget* par
     sMonthCalendar = new QCalendarWidget(group);
     sMonthCalendar->setObjectName(QStringLiteral("sMonthCalendar"));
     sMonthCalendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+    sMonthCalendar->setMinimumSize(280, 200);
     row->addWidget(sMonthCalendar, 0, Qt::AlignTop);
 
     auto* column = new QVBoxLayout;

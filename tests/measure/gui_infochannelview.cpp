@@ -138,6 +138,7 @@ class InfoChannelViewTest : public QObject {
     void statusRowAndGrid();
     void showsAGoodPacket();
     void deviceError();
+    void stateColoursOnADarkSkin();
     void waitsForTwoPacketsOfBytes();
     void absenceWatch();
     void wrongChecksumThenAbsence();
@@ -229,6 +230,22 @@ void InfoChannelViewTest::deviceError() {
     f.deliverWindow(p.bytes());
     QCOMPARE(f.text("StaticTextDevSatus"), QStringLiteral("ошибка: -5"));
     QCOMPARE(f.color("StaticTextDevSatus"), kRed);
+}
+
+// On a dark skin the state colours are lighter shades that stay readable.
+void InfoChannelViewTest::stateColoursOnADarkSkin() {
+    Fixture f;
+    QPalette dark = f.view->palette();
+    dark.setColor(QPalette::Window, QColor(0x2B, 0x2F, 0x36));
+    f.view->setPalette(dark);
+    f.deliverWindow(knownPacket().bytes());
+    const QColor good = f.color("StaticTextDevSatus");
+    QVERIFY(good.green() > 2 * good.red() && good.lightness() >= 128);
+    channel::Packet p = knownPacket();
+    p.status = 1;
+    f.deliverWindow(p.bytes());
+    const QColor bad = f.color("StaticTextDevSatus");
+    QVERIFY(bad.red() > 2 * bad.green() && bad.lightness() >= 128);
 }
 
 void InfoChannelViewTest::waitsForTwoPacketsOfBytes() {
