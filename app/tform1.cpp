@@ -17,6 +17,7 @@
 #include "calibration/metrologypage.h"
 #include "link/serialport.h"
 #include "link/timer.h"
+#include "measure/indicatorview.h"
 #include "measure/measuredvaluespage.h"
 #include "settings/currentconverterpage.h"
 #include "settings/ratiogroup.h"
@@ -199,8 +200,9 @@ QWidget* TForm1::buildTervexPage() {
     TS_FullInfo = measuredPage_;
     TS_FullInfo->setObjectName(QStringLiteral("TS_FullInfo"));
     PageControl_Tervex->addTab(TS_FullInfo, QStringLiteral("Измеряемая информация"));
-    TS_Ind = namedPage("TS_Ind");
-    PageControl_Tervex->addTab(TS_Ind, QStringLiteral("Отображаемая информация"));
+    indicatorView_ = new IndicatorView(context(), TimerClock);
+    TS_Ind = indicatorView_;
+    PageControl_Tervex->addTab(TS_Ind, QString::fromUtf8(IndicatorView::kCaption));
     row->addWidget(PageControl_Tervex, 1);
     return TS_Tervex;
 }

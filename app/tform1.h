@@ -17,6 +17,7 @@ class QWidget;
 class Clock;
 class LinkGroup;
 class LinkTimer;
+class IndicatorView;
 class MeasuredValuesPage;
 class MetrologyPage;
 class RatioGroup;
@@ -119,6 +120,7 @@ class TForm1 : public QMainWindow, public LinkHooks, public PollingHost {
     QLineEdit* Edit1 = nullptr;
     QLineEdit* Edit2 = nullptr;
     MeasuredValuesPage* measuredPage_ = nullptr;
+    IndicatorView* indicatorView_ = nullptr;
     RatioGroup* ratioGroup_ = nullptr;
     MetrologyPage* metrologyPage_ = nullptr;
     RemoteIndicatorPage* remoteIndicatorPage_ = nullptr;

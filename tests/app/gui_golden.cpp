@@ -71,7 +71,7 @@ void GoldenTest::controls_data() {
         {"sTabSheet4", "QWidget", "Информационный канал"},
         {"PageControl_Tervex", "QTabWidget", none},
         {"TS_FullInfo", "MeasuredValuesPage", "Измеряемая информация"},
-        {"TS_Ind", "QWidget", "Отображаемая информация"},
+        {"TS_Ind", "IndicatorView", "Отображаемая информация"},
         {"PageControlSetAllParam", "QTabWidget", none},
         {"TSSetParam", "QWidget", "Насторойка основных параметров"},
         {"TSSetMetrol", "MetrologyPage", "Настройка метрологии"},
