@@ -323,6 +323,7 @@ void CurrentOutputPage::StopCurrentOutput() {
     LinkEngine* engine = ctx_.engine;
     ProcedureState& procedures = ctx_.state->procedures;
     sBitBtnSetCurr->setText(QString::fromUtf8(kStartCaption));
+    sBitBtnSetCurr->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
     engine->lamp2().setVisible(false);
     engine->timerSetAuto()->stop();
     procedures.ProcedureFailures = 0;
@@ -347,6 +348,7 @@ void CurrentOutputPage::onVariantRead(const quint8* reply, int n) {
         return;
     LinkEngine* engine = ctx_.engine;
     sBitBtnSetCurr->setText(QString::fromUtf8(kStopCaption));
+    sBitBtnSetCurr->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
     ctx_.state->procedures.CurrentOutputActive = true;
     const quint16 variant = WordAt(reply + 3, 0);
     sComboBoxSelHwCurr->setCurrentIndex(VariantItem(variant));
