@@ -18,7 +18,9 @@
 #include "link/serialport.h"
 #include "link/timer.h"
 #include "measure/indicatorview.h"
+#include "measure/infochannelview.h"
 #include "measure/measuredvaluespage.h"
+#include "settings/clockpage.h"
 #include "settings/currentconverterpage.h"
 #include "settings/ratiogroup.h"
 #include "settings/remoteindicatorpage.h"
@@ -237,7 +239,8 @@ QWidget* TForm1::buildTuningPage() {
     currentColumn->addStretch(1);
     PageControlSetAllParam->addTab(current, QStringLiteral("Настройка токовых выходов"));
 
-    TSSetTime = namedPage("TSSetTime");
+    clockPage_ = new ClockPage(context(), TimerClock);
+    TSSetTime = clockPage_;
     PageControlSetAllParam->addTab(TSSetTime, QStringLiteral("Настройка времени"));
     PageControlSetAllParam->setTabVisible(PageControlSetAllParam->indexOf(TSSetTime), false);
     column->addWidget(PageControlSetAllParam, 1);
@@ -279,8 +282,13 @@ QWidget* TForm1::buildInfoChannelPage() {
     names.fixedParity = "        нет";
     names.fixedAsEdits = true;
     linkGroups_[3] = new LinkGroup(names, sTabSheet4);
-    column->addWidget(linkGroups_[3]);
-    column->addStretch(1);
+    auto* top = new QHBoxLayout;
+    top->addWidget(linkGroups_[3]);
+    top->addStretch(1);
+    column->addLayout(top);
+    infoChannelView_ = new InfoChannelView(context(), TimerChanInfo, sTabSheet4);
+    connect(infoChannelView_, &InfoChannelView::statusText, this, &TForm1::ShowStatus);
+    column->addWidget(infoChannelView_, 1);
     return sTabSheet4;
 }
 
@@ -385,13 +393,8 @@ void TForm1::PageControl1Change() {
     showPortSettings();
     if (PageControl1->currentWidget() == TS_ExtDev)
         remoteIndicatorPage_->pageEntered();
-    if (PageControl1->currentWidget() == sTabSheet4) {
-        if (!port_->flushInBuffer() || !port_->flushOutBuffer()) {
-            reportError(port_->errorString());
-        }
-        engine_->setChannelMode(true);
-        TimerChanInfo->setEnabled(true);
-    }
+    if (PageControl1->currentWidget() == sTabSheet4)
+        infoChannelView_->EnterChannelMode();
     PageControl_TervexChange();
     if (!Edit1->isEnabled())
         pollingGroup_->BitBtnStartClick();

@@ -19,6 +19,8 @@ class LinkGroup;
 class LinkTimer;
 class IndicatorView;
 class MeasuredValuesPage;
+class InfoChannelView;
+class ClockPage;
 class MetrologyPage;
 class RatioGroup;
 class RemoteIndicatorPage;
@@ -121,6 +123,8 @@ class TForm1 : public QMainWindow, public LinkHooks, public PollingHost {
     QLineEdit* Edit2 = nullptr;
     MeasuredValuesPage* measuredPage_ = nullptr;
     IndicatorView* indicatorView_ = nullptr;
+    InfoChannelView* infoChannelView_ = nullptr;
+    ClockPage* clockPage_ = nullptr;
     RatioGroup* ratioGroup_ = nullptr;
     MetrologyPage* metrologyPage_ = nullptr;
     RemoteIndicatorPage* remoteIndicatorPage_ = nullptr;

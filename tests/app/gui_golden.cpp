@@ -80,7 +80,7 @@ void GoldenTest::controls_data() {
         {"TabSheet3", "QWidget", "Трех элементная"},
         {"GroupBoxNetSchKp", "RatioGroup", none},
         {"TSSetCurrent", "QWidget", "Настройка токовых выходов"},
-        {"TSSetTime", "QWidget", "Настройка времени"},
+        {"TSSetTime", "ClockPage", "Настройка времени"},
         {"PageControl3", "QTabWidget", none},
         {"TSInd", "RemoteIndicatorPage", "Индикатор"},
         {"TSAmp", "CurrentConverterPage", "Токовый преобразователь"},
