@@ -31,6 +31,9 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setModal(false);
+    // It has no parent (see the header), and an open dialog must not keep the program running
+    // once the main window has closed.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setFixedSize(kClientWidth, kClientHeight);
 
     auto* outer = new QVBoxLayout(this);

@@ -61,6 +61,7 @@ void ValueEntryDialogTest::controls() {
     QCOMPARE(d.dialog.objectName(), QStringLiteral("TForm2"));
     QCOMPARE(d.dialog.windowTitle(), QStringLiteral("Введите значение"));
     QVERIFY(!d.dialog.isModal());
+    QVERIFY(!d.dialog.testAttribute(Qt::WA_QuitOnClose));
     QVERIFY(d.dialog.isHidden());
     QCOMPARE(d.dialog.size(), QSize(261, 61));
     QCOMPARE(d.dialog.minimumSize(), d.dialog.maximumSize());
