@@ -346,6 +346,12 @@ void CurrentOutputPage::StopCurrentOutput() {
 void CurrentOutputPage::onVariantRead(const quint8* reply, int n) {
     if (state_ != State::Starting || n < 5 + 2)
         return;
+    // The number was emptied while the read was out: the mode write could not go anywhere.
+    const std::optional<quint16> slave = commandSlave();
+    if (!slave) {
+        undoStart();
+        return;
+    }
     LinkEngine* engine = ctx_.engine;
     sBitBtnSetCurr->setText(QString::fromUtf8(kStopCaption));
     sBitBtnSetCurr->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
@@ -353,7 +359,7 @@ void CurrentOutputPage::onVariantRead(const quint8* reply, int n) {
     const quint16 variant = WordAt(reply + 3, 0);
     sComboBoxSelHwCurr->setCurrentIndex(VariantItem(variant));
     PresetOutputValues(variant);
-    modeWrite_ = ModeWrite(quint16(limit_ + 1), quint16(engine->setupAddress().value_or(0)));
+    modeWrite_ = ModeWrite(quint16(limit_ + 1), *slave);
     modeWrite_.Sender = this;
     engine->setCurrentRequest(&modeWrite_);
     engine->timerSetAuto()->start();

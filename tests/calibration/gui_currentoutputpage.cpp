@@ -252,6 +252,7 @@ class CurrentOutputPageTest : public QObject {
     void saveGoesOutOnceWithLongTimeout();
     void stop();
     void stopDuringPause();
+    void stopGoesOutBeforeThePortChanges();
     void variantWrite();
     void fiveFailuresStop();
     void failureStopWhileIdleSendsNothing();
@@ -596,6 +597,22 @@ void CurrentOutputPageTest::stopDuringPause() {
     f.b.port.deliver(echo(kModeOffFrame));
     QCOMPARE(f.advance(10000), QStringList{});
     QVERIFY(f.stopped());
+}
+
+// Leaving for a 9600-baud page: the window stops the procedure and then sets the port. The
+// mode-off write must be on its way before that, at the speed the transducer listens at.
+void CurrentOutputPageTest::stopGoesOutBeforeThePortChanges() {
+    Fixture f;
+    f.b.port.setBaud(19200);
+    f.startToMonitoring();
+    QList<int> speeds;
+    QObject::connect(&f.b.engine, &LinkEngine::requestSent, &f.page,
+                     [&] { speeds << f.b.port.baud(); });
+    f.page.StopCurrentOutput();
+    f.b.portSettings.applyFixed9600();
+    QCOMPARE(f.b.takeWritten(), QStringList{kModeOffFrame});
+    QCOMPARE(speeds, QList<int>{19200});
+    QCOMPARE(f.b.port.baud(), 9600);
 }
 
 void CurrentOutputPageTest::variantWrite() {
