@@ -22,6 +22,7 @@
 #include "measure/measuredvaluespage.h"
 #include "settings/clockpage.h"
 #include "settings/currentconverterpage.h"
+#include "settings/mainparameterpage.h"
 #include "settings/ratiogroup.h"
 #include "settings/remoteindicatorpage.h"
 #include "widgets/messagebox.h"
@@ -224,7 +225,8 @@ QWidget* TForm1::buildTuningPage() {
     column->addWidget(linkGroups_[2]);
 
     PageControlSetAllParam = namedTabs("PageControlSetAllParam", TStuning);
-    PageControlSetAllParam->addTab(namedPage("TSSetParam"),
+    mainParameterPage_ = new MainParameterPage(context());
+    PageControlSetAllParam->addTab(mainParameterPage_,
                                    QStringLiteral("Насторойка основных параметров"));
 
     ratioGroup_ = new RatioGroup(context());
@@ -475,6 +477,7 @@ void TForm1::wireEngine() {
             setRatioGroupEnabled(true);
     });
     wireCalibration();
+    wireMainParameters();
 }
 
 // The calibration procedures and the pages they hold while they run.
@@ -507,6 +510,38 @@ void TForm1::wireCalibration() {
             &MetrologyPage::ShowSchemeSheet);
     connect(ratioGroup_, &RatioGroup::ratedValuesChanged, metrologyPage_,
             &MetrologyPage::refreshReferences);
+    // A confirmed block write gives the calibration inputs back.
+    connect(mainParameterPage_, &MainParameterPage::setupBlockWritten, this,
+            [this] { metrologyPage_->SetCalibrationInputsEnabled(true); });
+}
+
+// The main parameters: the window follows what the device was told, and the indicator view
+// takes the names, units and exponents of its lines from the set-up block.
+void TForm1::wireMainParameters() {
+    // A confirmed single write hides the scheme progress bar.
+    connect(mainParameterPage_, &MainParameterPage::writeConfirmed, this,
+            [this](quint16) { ratioGroup_->hideProgressBar(); });
+    // Setting a selector to the item it already shows emits nothing, and the logical-number
+    // fields react only to typing, so the changes are made directly.
+    connect(mainParameterPage_, &MainParameterPage::logicalNumberWritten, this, [this](int n) {
+        Edit1->setText(QString::number(n));
+        Edit1Change();
+    });
+    connect(mainParameterPage_, &MainParameterPage::speedWritten, this, [this](int baud) {
+        portSettings_->ComboBoxBaudChange(QString::number(baud));
+        showPortSettings();
+    });
+    connect(mainParameterPage_, &MainParameterPage::parityWritten, this, [this](int parity) {
+        portSettings_->ComboBoxParChange(parity);
+        showPortSettings();
+    });
+    connect(mainParameterPage_, &MainParameterPage::indicatorSetupRead, this,
+            [this](const IndicatorSetup& setup) {
+                for (int i = 0; i < kIndicatorLines; ++i) {
+                    const IndicatorLineSetup& line = setup[size_t(i)];
+                    indicatorView_->setLineSetup(i, line.name, line.unit, line.exponent);
+                }
+            });
 }
 
 // ---- Polling host ---------------------------------------------------------------------

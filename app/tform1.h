@@ -19,6 +19,7 @@ class LinkGroup;
 class LinkTimer;
 class IndicatorView;
 class MeasuredValuesPage;
+class MainParameterPage;
 class InfoChannelView;
 class ClockPage;
 class MetrologyPage;
@@ -84,6 +85,7 @@ class TForm1 : public QMainWindow, public LinkHooks, public PollingHost {
     void wireLinkGroups();
     void wireEngine();
     void wireCalibration();
+    void wireMainParameters();
     void stopProcedures();
     void showPortSettings();
     void ControlInfoEdit(QLineEdit* field);
@@ -123,6 +125,7 @@ class TForm1 : public QMainWindow, public LinkHooks, public PollingHost {
     QLineEdit* Edit2 = nullptr;
     MeasuredValuesPage* measuredPage_ = nullptr;
     IndicatorView* indicatorView_ = nullptr;
+    MainParameterPage* mainParameterPage_ = nullptr;
     InfoChannelView* infoChannelView_ = nullptr;
     ClockPage* clockPage_ = nullptr;
     RatioGroup* ratioGroup_ = nullptr;

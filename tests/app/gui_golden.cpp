@@ -73,7 +73,7 @@ void GoldenTest::controls_data() {
         {"TS_FullInfo", "MeasuredValuesPage", "Измеряемая информация"},
         {"TS_Ind", "IndicatorView", "Отображаемая информация"},
         {"PageControlSetAllParam", "QTabWidget", none},
-        {"TSSetParam", "QWidget", "Насторойка основных параметров"},
+        {"TSSetParam", "MainParameterPage", "Насторойка основных параметров"},
         {"TSSetMetrol", "MetrologyPage", "Настройка метрологии"},
         {"PageControl2or3Elem", "QTabWidget", none},
         {"TabSheet4", "QWidget", "Двух элементная"},
