@@ -14,7 +14,9 @@
 
 #include "app/linkgroup.h"
 #include "app/skins.h"
+#include "calibration/currentoutputpage.h"
 #include "calibration/metrologypage.h"
+#include "calibration/valueentrydialog.h"
 #include "link/serialport.h"
 #include "link/timer.h"
 #include "measure/indicatorview.h"
@@ -55,19 +57,6 @@ LinkTimer* namedTimer(Clock* clock, QObject* parent, const char* name, int inter
     return t;
 }
 
-// The row "Установить связь:" with the lamp of a calibration procedure.
-StatusLamp* addProcedureLamp(QVBoxLayout* column, const char* name, LampState* state) {
-    auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("Установить связь:")));
-    auto* lamp = new StatusLamp;
-    lamp->setObjectName(QString::fromLatin1(name));
-    lamp->bind(state);
-    row->addWidget(lamp);
-    row->addStretch(1);
-    column->addLayout(row);
-    return lamp;
-}
-
 // Pages 0 and 1 run at the stored speed and parity; the other two at 9600 without parity.
 bool runsAtStoredSettings(int page) {
     return page == 0 || page == 1;
@@ -85,6 +74,7 @@ TForm1::TForm1(SerialPort* port, Clock* clock, QWidget* parent)
     portSettings_->setErrorSink([this](const QString& t) { messagebox::ShowError(t, this); });
 
     engine_ = new LinkEngine(port_, clock_, this, &state_.procedures, this);
+    valueDialog_ = std::make_unique<TForm2>();
     engine_->timerWaitAnsw()->setObjectName(QStringLiteral("TimerWaitAnsw"));
     engine_->timerSetAuto()->setObjectName(QStringLiteral("TimerSetAuto"));
     TimerMess = namedTimer(clock_, this, "TimerMess", 3000, false);
@@ -235,11 +225,8 @@ QWidget* TForm1::buildTuningPage() {
     metrologyPage_->placeRatioGroup(ratioGroup_);
     PageControlSetAllParam->addTab(metrologyPage_, QStringLiteral("Настройка метрологии"));
 
-    QWidget* current = namedPage("TSSetCurrent");
-    auto* currentColumn = new QVBoxLayout(current);
-    ApdStatusLight2 = addProcedureLamp(currentColumn, "ApdStatusLight2", &engine_->lamp2());
-    currentColumn->addStretch(1);
-    PageControlSetAllParam->addTab(current, QStringLiteral("Настройка токовых выходов"));
+    currentOutputPage_ = new CurrentOutputPage(context());
+    PageControlSetAllParam->addTab(currentOutputPage_, QStringLiteral("Настройка токовых выходов"));
 
     clockPage_ = new ClockPage(context(), TimerClock);
     TSSetTime = clockPage_;
@@ -415,6 +402,7 @@ void TForm1::PageControlSetAllParamChange() {
 // Metrology first, then the current outputs, as their own Стоп buttons would.
 void TForm1::stopProcedures() {
     metrologyPage_->StopMetrology();
+    currentOutputPage_->StopCurrentOutput();
 }
 
 // ---- Status line ----------------------------------------------------------------------
@@ -490,7 +478,26 @@ void TForm1::wireCalibration() {
         TS_Tervex->setEnabled(!on);
         TS_ExtDev->setEnabled(!on);
         BitBtnExit->setEnabled(!on);
+        if (!on)
+            valueDialog_->close();
     });
+    // A double click on a reading opens the value-entry dialog at the row's place; the main
+    // window waits until it is closed.
+    connect(metrologyPage_, &MetrologyPage::readingDoubleClicked, this,
+            [this](int row, QPoint offset) {
+                setEnabled(false);
+                valueDialog_->openAt(pos() + offset, metrologyPage_->entryText(row));
+            });
+    connect(valueDialog_.get(), &TForm2::valueEntered, metrologyPage_,
+            &MetrologyPage::AcceptEnteredValue);
+    connect(valueDialog_.get(), &TForm2::closed, this, [this] { setEnabled(true); });
+    connect(currentOutputPage_, &CurrentOutputPage::currentOutputRunning, this, [this](bool on) {
+        BitBtnExit->setEnabled(!on);
+        if (!on)
+            valueDialog_->close();
+    });
+    connect(currentOutputPage_, &CurrentOutputPage::schemeApplyRequested, ratioGroup_,
+            &RatioGroup::ApplyScheme);
     // The scheme reply of the start takes the group; the stop gives it back.
     connect(metrologyPage_, &MetrologyPage::ratioGroupEnabled, this, [this](bool on) {
         ratioGroup_->SetRatioGroupEnabled(on);

@@ -19,6 +19,8 @@ class LinkGroup;
 class LinkTimer;
 class IndicatorView;
 class MeasuredValuesPage;
+class CurrentOutputPage;
+class TForm2;
 class MainParameterPage;
 class InfoChannelView;
 class ClockPage;
@@ -119,12 +121,14 @@ class TForm1 : public QMainWindow, public LinkHooks, public PollingHost {
     QTabWidget* PageControl3 = nullptr;
     QLabel* statusPanel1 = nullptr;
     QLabel* statusPanel2 = nullptr;
-    StatusLamp* ApdStatusLight2 = nullptr;
     LinkGroup* linkGroups_[4] = {};  // by port selector: ComboBoxPort1 .. ComboBoxPort4
     QLineEdit* Edit1 = nullptr;
     QLineEdit* Edit2 = nullptr;
     MeasuredValuesPage* measuredPage_ = nullptr;
     IndicatorView* indicatorView_ = nullptr;
+    CurrentOutputPage* currentOutputPage_ = nullptr;
+    // Parentless: a child of the main window would be disabled with it.
+    std::unique_ptr<TForm2> valueDialog_;
     MainParameterPage* mainParameterPage_ = nullptr;
     InfoChannelView* infoChannelView_ = nullptr;
     ClockPage* clockPage_ = nullptr;

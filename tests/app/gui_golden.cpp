@@ -79,7 +79,7 @@ void GoldenTest::controls_data() {
         {"TabSheet4", "QWidget", "Двух элементная"},
         {"TabSheet3", "QWidget", "Трех элементная"},
         {"GroupBoxNetSchKp", "RatioGroup", none},
-        {"TSSetCurrent", "QWidget", "Настройка токовых выходов"},
+        {"TSSetCurrent", "CurrentOutputPage", "Настройка токовых выходов"},
         {"TSSetTime", "ClockPage", "Настройка времени"},
         {"PageControl3", "QTabWidget", none},
         {"TSInd", "RemoteIndicatorPage", "Индикатор"},
@@ -132,11 +132,12 @@ void GoldenTest::namesAreUnique() {
     for (QObject* o : form.findChildren<QObject*>()) {
         const QString n = o->objectName();
         // Qt names some of its own inner parts; only our names count.
-        // Qt names some of its own inner parts, and the arrows of a spin button are its inner
-        // parts; only the names of controls count.
+        // Qt names some of its own inner parts, and the arrows of the spin and step buttons are
+        // their inner parts; only the names of controls count.
         if (n.isEmpty() || n.startsWith(QLatin1String("qt_")) ||
             qobject_cast<QTabBar*>(o->parent()) ||
-            (o->parent() && o->parent()->inherits("TrimSpinButton")))
+            (o->parent() &&
+             (o->parent()->inherits("TrimSpinButton") || o->parent()->inherits("OutputUpDown"))))
             continue;
         QVERIFY2(!seen.contains(n), qPrintable(n));
         seen.insert(n);
