@@ -114,8 +114,11 @@ TForm1::TForm1(SerialPort* port, Clock* clock, QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(kWindowWidth, kWindowHeight);
     // A skin name the program does not know gives the default look rather than none.
-    if (!ApplySkin(portSettings_->skinName()))
-        ApplySkin(QStringLiteral("Neutral (internal)"));
+    skinInUse_ = portSettings_->skinName();
+    if (!ApplySkin(skinInUse_)) {
+        skinInUse_ = QStringLiteral("Neutral (internal)");
+        ApplySkin(skinInUse_);
+    }
 
     wireLinkGroups();
     PageControl1->setCurrentIndex(0);
@@ -353,7 +356,8 @@ void TForm1::sBitBtn1Click() {
         sComboBoxSkin->setVisible(false);
         return;
     }
-    sComboBoxSkin->setCurrentText(portSettings_->skinName());
+    // The skin in use, which is the default when the stored name was unknown.
+    sComboBoxSkin->setCurrentText(skinInUse_);
     sComboBoxSkin->setVisible(true);
 }
 
@@ -364,6 +368,7 @@ void TForm1::sComboBoxSkinChange() {
         messagebox::Show(QStringLiteral("Ошибка при изменении внешнего вида"), this);
         return;
     }
+    skinInUse_ = name;
     portSettings_->storeSkinName(name);
 }
 

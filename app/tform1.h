@@ -137,5 +137,6 @@ class TForm1 : public QMainWindow, public LinkHooks, public PollingHost {
     RemoteIndicatorPage* remoteIndicatorPage_ = nullptr;
     CurrentConverterPage* currentConverterPage_ = nullptr;
     PollingGroup* pollingGroup_ = nullptr;
+    QString skinInUse_;
     bool syncing_ = false;  // mirroring one control into another, not an operator change
 };

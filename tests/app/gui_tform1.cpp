@@ -87,6 +87,7 @@ class TForm1Test : public QObject {
     void pageSwitchStopsPolling();
     void statusClearsAfterThreeSeconds();
     void largestReplyTimeIsWholeMilliseconds();
+    void skinSelectorShowsTheSkinInUse();
 };
 
 void TForm1Test::startUpState() {
@@ -460,6 +461,16 @@ void TForm1Test::largestReplyTimeIsWholeMilliseconds() {
     w.answerBlock();
     QCOMPARE(w.text("StaticTextTimeMeasure"), QStringLiteral("1c 20mc"));
     QCOMPARE(w.text("StaticTextMax"), QStringLiteral("1020mc"));
+}
+
+// An unknown stored skin gives the default look, and the selector offers that one, not the
+// item it happened to show.
+void TForm1Test::skinSelectorShowsTheSkinInUse() {
+    writeIni("[Скины]\nSkinName=No such skin\n");
+    Window w;
+    w.click("sBitBtn1");
+    QCOMPARE(w.get<QComboBox>("sComboBoxSkin")->currentText(),
+             QStringLiteral("Neutral (internal)"));
 }
 
 QTEST_MAIN(TForm1Test)

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -17,6 +18,7 @@
 #include "link/qtserialport.h"
 #include "link/timer.h"
 #include "messagebox_seam.h"
+#include "widgets/sevensegment.h"
 
 namespace {
 
@@ -116,6 +118,32 @@ class EndToEndTest : public QObject {
         QVERIFY(f > 45 && f < 55);
         const double u = QLocale().toDouble(w.text("EditUa"));
         QVERIFY(u > 200 && u < 260);
+        QVERIFY(w.messages.messages.isEmpty());
+    }
+
+    // The indicator view: the first read brings the lines' names, units and exponents, the
+    // second the values, rendered on the digits.
+    void indicatorViewShowsTheDevicesLines() {
+        Simulator sim({});
+        QVERIFY(sim.ready());
+        Window w(sim.link());
+        w.form->findChild<QTabWidget*>(QStringLiteral("PageControl_Tervex"))->setCurrentIndex(1);
+        w.read();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.text("LabelLineName0").isEmpty(), 4000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            w.form->findChild<QPushButton*>(QStringLiteral("BitBtnStart"))->isEnabled(), 4000);
+        for (const char* name : {"LabelLineName1", "LabelLineName2", "LabelLine0"})
+            QVERIFY2(!w.text(name).isEmpty(), name);
+        w.read();
+        auto lit = [&] {
+            int segments = 0;
+            for (const char* name : {"VrDigit11", "VrDigit12", "VrDigit13", "VrDigit14"}) {
+                segments +=
+                    w.form->findChild<SevenSegmentDigit*>(QString::fromLatin1(name))->segments();
+            }
+            return segments;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(lit() > 0, 4000);
         QVERIFY(w.messages.messages.isEmpty());
     }
 
