@@ -117,7 +117,7 @@ bool onlyOneLineChanged(const QByteArray& before, const QByteArray& after) {
     return false;
 }
 
-QTemporaryDir* dir = nullptr;
+QTemporaryDir* dir = nullptr;  // a static of the initialization, removed when the fuzzer ends
 
 }  // namespace
 
@@ -126,8 +126,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     static char name[] = "fuzz_inifile";
     static char* argv[] = {name, nullptr};
     static QCoreApplication app(argc, argv);
-    dir = new QTemporaryDir;
-    REQUIRE(dir->isValid());
+    static QTemporaryDir temporary;
+    REQUIRE(temporary.isValid());
+    dir = &temporary;
     return 0;
 }
 
