@@ -388,6 +388,7 @@ void EngineTest::portFailureSendsNothing() {
     Fixture f;
     f.port.failNext = true;
     RequestRecord r = PreparedRecord(RequestCode(0));
+    r.SlaveAddress = 1;  // a good request: only the port refuses it
     QVERIFY(!f.engine.SendInquiry(r));
     QCOMPARE(f.hooks.errors.size(), 1);
     QVERIFY(!f.engine.awaitingReply());
