@@ -188,11 +188,7 @@ QString UnitLabel(int index, quint16 exponent) {
 }
 
 RequestRecord ReadMeasuredBlock(int slave) {
-    RequestRecord r;
+    RequestRecord r = PreparedRecord(RequestCode::MeasuredBlock);
     r.SlaveAddress = quint16(slave);
-    r.StartRegister = 0;
-    r.RegisterCount = kMeasuredBlockRegisters;
-    r.ReplyLength = kMeasuredBlockReplyLength;
-    r.Code = 0;
     return r;
 }
