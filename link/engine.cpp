@@ -1,6 +1,7 @@
 #include "link/engine.h"
 
 #include <QLoggingCategory>
+#include <QMetaMethod>
 #include <algorithm>
 
 #include "link/crc.h"
@@ -184,6 +185,8 @@ bool LinkEngine::transmit(const RequestRecord& r, const quint8* frame, int lengt
         return false;
     }
     qCDebug(lcFrames) << "tx" << hex(requestFrame_.data(), length);
+    if (isSignalConnected(QMetaMethod::fromSignal(&LinkEngine::frameSent)))
+        emit frameSent(QByteArray(reinterpret_cast<const char*>(requestFrame_.data()), length));
     // Only now: a send that failed leaves an earlier request awaited, and its reply must still
     // reach the handler of the page that sent it.
     outstandingCode_ = r.requestCode();
@@ -329,6 +332,8 @@ void LinkEngine::ComPortTriggerAvail(int count) {
     if (!readOk)
         notify(QString::fromUtf8(linktext::kReceiveError));
     qCDebug(lcFrames) << "rx" << hex(replyBuffer_.data(), length);
+    if (isSignalConnected(QMetaMethod::fromSignal(&LinkEngine::frameReceived)))
+        emit frameReceived(QByteArray(reinterpret_cast<const char*>(replyBuffer_.data()), length));
 
     // A failed read leaves an earlier reply in the buffer; judging that one again would show
     // old values as new, so it counts as a bad reply.

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -148,6 +149,11 @@ class LinkEngine : public QObject {
     void errorReport(const QString& text);
     // Five failed exchanges of a calibration procedure: the procedures stop.
     void procedureFailureLimit();
+    // The bytes of each frame as they went out and as they were read as a reply (before any
+    // check; the verdict follows as replyAccepted, checksumError or exceptionReply). Only
+    // built when someone listens: the traffic monitor, not the link, needs them.
+    void frameSent(const QByteArray& frame);
+    void frameReceived(const QByteArray& bytes);
 
   private:
     bool transmit(const RequestRecord& r, const quint8* frame, int length, quint16 replyLength,

@@ -135,7 +135,14 @@ void InfoChannelView::ReceiveChannelData(int /*count*/) {
         return;
     const int length = std::min(waiting, int(ReplyBuffer.size()));
     if (port->getBlock(ReplyBuffer.data(), length)) {
-        switch (ScanChannelWindow(ReplyBuffer.data(), kWindowLength, ChannelPacket)) {
+        const ScanResult result =
+            ScanChannelWindow(ReplyBuffer.data(), kWindowLength, ChannelPacket);
+        emit channelWindowScanned(
+            result,
+            result == ScanResult::Packet
+                ? QByteArray(reinterpret_cast<const char*>(ChannelPacket.data()), kPacketLength)
+                : QByteArray());
+        switch (result) {
             case ScanResult::Packet:
                 TimerChanInfo->setEnabled(false);
                 ShowChannelPacket(ChannelPacket.data() + kBodyOffset);

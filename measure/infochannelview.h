@@ -41,6 +41,10 @@ class InfoChannelView : public QWidget {
   signals:
     // A status-line message (a packet with a wrong checksum).
     void statusText(const QString& text);
+    // A window of the stream was scanned: `packet` holds the whole packet found (empty for
+    // NoPacket; for ChecksumError the window's first kPacketLength bytes from a start
+    // sequence are not kept, so it is empty too).
+    void channelWindowScanned(infochannel::ScanResult result, const QByteArray& packet);
 
   private:
     void TimerChanInfoTimer();

@@ -1,5 +1,7 @@
 #include "measure/measuredvaluespage.h"
 
+#include <QMetaMethod>
+
 #include <QGridLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -46,6 +48,9 @@ void MeasuredValuesPage::ShowMeasuredBlock(const quint8* block, int length) {
         const MeasuredFloat v = FloatAt(block, k);
         grid_->field(k)->setText(FormatMeasured(v.value, v.noInfo, MeasuredDecimals(k), numbers));
     }
+    if (isSignalConnected(QMetaMethod::fromSignal(&MeasuredValuesPage::measuredBlockShown)))
+        emit measuredBlockShown(
+            QByteArray(reinterpret_cast<const char*>(block), kMeasuredBlockDataLength));
 }
 
 void MeasuredValuesPage::ClearMeasuredValues() {

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QWidget>
 
 #include "measure/catalogue.h"
@@ -30,6 +31,11 @@ class MeasuredValuesPage : public QWidget {
 
     // The field that shows catalogue parameter `index`, or nullptr outside 0 to 28.
     QLineEdit* field(int index) const;
+
+  signals:
+    // A measured block was shown: `block` is the reply's data area (116 bytes). The
+    // measurement logger and the trend chart take the values from here.
+    void measuredBlockShown(const QByteArray& block);
 
   private:
     MeasuredGridView* grid_ = nullptr;
