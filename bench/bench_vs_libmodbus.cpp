@@ -5,13 +5,16 @@
 // program) sends its next read from the reply handler, libmodbus calls modbus_read_registers in a
 // loop. Rounds interleave the two, switching their order each round.
 //
-//   bench_vs_libmodbus [--rounds N] [--seconds S] [--send handler|completed|queued]
-//                      [--latency [--pace-us U] [--line-pace]]
+//   bench_vs_libmodbus [--rounds N] [--seconds S]
+//                      [--send handler|handler-first|completed|queued]
+//                      [--work-us W] [--latency [--pace-us U] [--line-pace]]
 //
 // --rounds   rounds of one run each [5]
 // --seconds  length of a run [5]
-// --send     where the engine sends its next read: inside the reply handler [handler], from
-//            the replyCompleted signal, or queued to the event loop after the exchange closed
+// --send     where the engine sends its next read: inside the reply handler after decoding
+//            [handler] or before it (handler-first), from the replyCompleted signal
+//            (completed), or queued to the event loop after the exchange closed (queued)
+// --work-us  the handler busy-waits W us more after decoding [0], as a page that paints
 // --latency  the slave answers at the speed of a 19200-baud line, one byte every U us [520]
 //            (--line-pace: sleeps the whole line time and writes the answer at once), and
 //            stamps the last byte; the figure is the time from that stamp to the engine's
@@ -24,6 +27,7 @@
 #include <modbus.h>
 #include <sys/resource.h>
 #include <time.h>
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -46,7 +50,7 @@
 
 namespace {
 
-enum class SendFrom { Handler, Completed, Queued };
+enum class SendFrom { Handler, HandlerFirst, Completed, Queued };
 
 struct Options {
     int rounds = 5;
@@ -55,6 +59,7 @@ struct Options {
     bool latency = false;
     int paceUs = 520;
     bool linePace = false;
+    int workUs = 0;
 };
 
 struct Run {
@@ -191,7 +196,13 @@ Run runEngine(const Options& o) {
     engine.setReplyHandler(nullptr, RequestCode::MeasuredBlock, [&](const quint8* reply, int) {
         if (o.latency)
             handledAt.push_back(monotonicNs());
+        if (o.send == SendFrom::HandlerFirst)
+            next();
         characters += decodeBlock(reply + 3);
+        // A page that does more after its send (painting, a chart): the next reply can come in
+        // while the handler still runs.
+        for (const qint64 until = monotonicNs() + qint64(o.workUs) * 1000; monotonicNs() < until;) {
+        }
         ++handled;
         if (o.send == SendFrom::Handler)
             next();
@@ -325,6 +336,9 @@ std::optional<Options> parse(const QStringList& args, QString* error) {
         } else if (name == u"--seconds") {
             o.seconds = value.toDouble(&ok);
             ok = ok && o.seconds > 0;
+        } else if (name == u"--work-us") {
+            o.workUs = value.toInt(&ok);
+            ok = ok && o.workUs >= 0;
         } else if (name == u"--pace-us") {
             o.paceUs = value.toInt(&ok);
             ok = ok && o.paceUs > 0;
@@ -332,6 +346,8 @@ std::optional<Options> parse(const QStringList& args, QString* error) {
             ok = true;
             if (value == u"handler")
                 o.send = SendFrom::Handler;
+            else if (value == u"handler-first")
+                o.send = SendFrom::HandlerFirst;
             else if (value == u"completed")
                 o.send = SendFrom::Completed;
             else if (value == u"queued")
@@ -354,6 +370,8 @@ const char* sendName(SendFrom s) {
     switch (s) {
         case SendFrom::Handler:
             return "inside the reply handler";
+        case SendFrom::HandlerFirst:
+            return "inside the reply handler, before decoding";
         case SendFrom::Completed:
             return "from replyCompleted";
         case SendFrom::Queued:
@@ -398,8 +416,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const Options o = *parsed;
-    std::printf("engine vs libmodbus %s: %d rounds of %.1f s per run, build %s, engine sends %s\n",
-                LIBMODBUS_VERSION_STRING, o.rounds, o.seconds, TERVEX_BUILD_TYPE, sendName(o.send));
+    std::printf(
+        "engine vs libmodbus %s: %d rounds of %.1f s per run, build %s, engine sends %s, "
+        "event dispatcher %s\n",
+        LIBMODBUS_VERSION_STRING, o.rounds, o.seconds, TERVEX_BUILD_TYPE, sendName(o.send),
+        QAbstractEventDispatcher::instance()->metaObject()->className());
+    if (o.workUs > 0)
+        std::printf("the engine's handler works %d us more after decoding\n", o.workUs);
     if (o.latency)
         std::printf("latency mode: slave %s, %d us per byte\n",
                     o.linePace ? "sleeps the line time, then one write" : "writes byte by byte",
