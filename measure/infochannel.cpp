@@ -108,6 +108,14 @@ ChannelPacket DecodeChannelPacket(const quint8* body) {
     return p;
 }
 
+float ChannelValue(int k, quint32 pattern, const ChannelBases& bases) {
+    if (k < 0 || k >= kParameterCount)
+        return 0.0f;
+    const float r = PatternValue(pattern);
+    const bool frequency = ParameterCatalogue[size_t(k)].quantity == Quantity::Frequency;
+    return r * scaleOf(k, bases) + (frequency ? 45.0f : 0.0f);
+}
+
 QString ChannelValueText(int k, quint32 pattern, const ChannelBases& bases, const QLocale& locale) {
     if (k < 0 || k >= kParameterCount)
         return {};
@@ -115,10 +123,7 @@ QString ChannelValueText(int k, quint32 pattern, const ChannelBases& bases, cons
         return QString::fromUtf8(kNoValueText);
     if (pattern == kAboveRange || pattern == kBelowRange)
         return ChannelLimitText(k, pattern == kAboveRange, bases, locale);
-    const float r = PatternValue(pattern);
-    const bool frequency = ParameterCatalogue[size_t(k)].quantity == Quantity::Frequency;
-    const float value = r * scaleOf(k, bases) + (frequency ? 45.0f : 0.0f);
-    return FormatMeasured(double(value), false, 3, locale);
+    return FormatMeasured(double(ChannelValue(k, pattern, bases)), false, 3, locale);
 }
 
 // Reactive and apparent power share the active power's limit: the same voltage and current

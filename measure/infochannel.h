@@ -63,6 +63,10 @@ struct ChannelPacket {
 };
 ChannelPacket DecodeChannelPacket(const quint8* body);
 
+// The value a pattern at position k stands for, in the parameter's unit: the relative value
+// scaled by its base, the frequency offset by 45 Hz. Not for the three marker patterns.
+float ChannelValue(int k, quint32 pattern, const ChannelBases& bases);
+
 // The text of value position k: the hyphen text for no value, the limit for an out-of-range
 // marker, otherwise the scaled value as "#,##0.000" with the locale's separators.
 QString ChannelValueText(int k, quint32 pattern, const ChannelBases& bases,
