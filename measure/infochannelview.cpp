@@ -11,6 +11,7 @@
 #include "link/serialport.h"
 #include "link/timer.h"
 #include "measure/measuredgridview.h"
+#include "measure/measurementlogbutton.h"
 #include "widgets/caption.h"
 
 namespace {
@@ -80,6 +81,8 @@ InfoChannelView::InfoChannelView(const PageContext& ctx, LinkTimer* timerChanInf
         status->addSpacing(8);
     }
     status->addStretch(1);
+    ButtonChanLogToFile = new MeasurementLogButton(QStringLiteral("ButtonChanLogToFile"), this);
+    status->addWidget(ButtonChanLogToFile);
     outer->addLayout(status);
 
     // A line of its own: the message is wider than what the status row leaves free.
@@ -103,6 +106,8 @@ InfoChannelView::InfoChannelView(const PageContext& ctx, LinkTimer* timerChanInf
     connect(ctx_.engine, &LinkEngine::channelBytesAvailable, this,
             &InfoChannelView::ReceiveChannelData);
     connect(TimerChanInfo, &LinkTimer::timeout, this, &InfoChannelView::TimerChanInfoTimer);
+    connect(this, &InfoChannelView::channelWindowScanned, ButtonChanLogToFile,
+            &MeasurementLogButton::logChannelWindow);
 }
 
 QLineEdit* InfoChannelView::field(int index) const {

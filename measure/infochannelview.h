@@ -8,6 +8,7 @@
 
 class LinkTimer;
 class MeasuredGridView;
+class MeasurementLogButton;
 class QLabel;
 class QLineEdit;
 
@@ -58,6 +59,7 @@ class InfoChannelView : public QWidget {
     QLabel* StaticTextVers = nullptr;
     QLabel* StaticTextDevSatus = nullptr;
     QLabel* LabelChanInfoMess = nullptr;
+    MeasurementLogButton* ButtonChanLogToFile = nullptr;
     std::array<quint8, 4096> ReplyBuffer{};
     std::array<quint8, infochannel::kPacketLength> ChannelPacket{};
 };

@@ -9,6 +9,7 @@
 
 #include "link/engine.h"
 #include "measure/measuredgridview.h"
+#include "measure/measurementlogbutton.h"
 
 namespace {
 
@@ -38,6 +39,12 @@ MeasuredValuesPage::MeasuredValuesPage(QWidget* parent) : QWidget(parent) {
     ButtonRep->setVisible(false);
     const int cell = MeasuredGridView::kGroupCount;
     grid_->grid()->addWidget(ButtonRep, cell / 3, cell % 3, Qt::AlignCenter);
+
+    // At the foot of the same free cell, clear of the report button should it ever be shown.
+    ButtonLogToFile = new MeasurementLogButton(QStringLiteral("ButtonLogToFile"), this);
+    grid_->grid()->addWidget(ButtonLogToFile, cell / 3, cell % 3, Qt::AlignBottom | Qt::AlignRight);
+    connect(this, &MeasuredValuesPage::measuredBlockShown, ButtonLogToFile,
+            &MeasurementLogButton::logMeasuredBlock);
 }
 
 void MeasuredValuesPage::ShowMeasuredBlock(const quint8* block, int length) {

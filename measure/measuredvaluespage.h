@@ -6,6 +6,7 @@
 
 class LinkEngine;
 class MeasuredGridView;
+class MeasurementLogButton;
 class QLineEdit;
 class QPushButton;
 
@@ -40,4 +41,5 @@ class MeasuredValuesPage : public QWidget {
   private:
     MeasuredGridView* grid_ = nullptr;
     QPushButton* ButtonRep = nullptr;
+    MeasurementLogButton* ButtonLogToFile = nullptr;
 };

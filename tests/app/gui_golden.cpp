@@ -105,6 +105,8 @@ void GoldenTest::controls_data() {
         {"sEdit2", "QLineEdit", "        нет"},
         {"GroupBoxPolling", "PollingGroup", "Опрос"},
         {"ButtonRep", "QPushButton", "Отчет"},
+        {"ButtonLogToFile", "MeasurementLogButton", "Запись в файл"},
+        {"ButtonChanLogToFile", "MeasurementLogButton", "Запись в файл"},
         {"ApdStatusLight1", "StatusLamp", none},
         {"ApdStatusLight2", "StatusLamp", none},
     };
