@@ -13,6 +13,14 @@
 
 namespace {
 
+// The request of a time-out was built here; only a wrong checksum on it would be news.
+QString withoutRightChecksum(QString text) {
+    const QString right = QStringLiteral(", КС верна");
+    if (text.endsWith(right))
+        text.chop(right.size());
+    return text;
+}
+
 // Values of a read reply or block write beyond these are left out of the line; the hex
 // column holds them all.
 constexpr int kWordsShown = 4;
@@ -378,10 +386,10 @@ QString TrafficLogModel::ColumnText(const TrafficLine& line, int column) {
                                 : QStringLiteral("не принят: ")) +
                            DescribeFrame(line.frame, FrameDirection::Reply);
                 case TrafficKind::Timeout:
-                    return line.request.isEmpty()
-                               ? QStringLiteral("нет ответа")
-                               : QStringLiteral("нет ответа на: ") +
-                                     DescribeFrame(line.request, FrameDirection::Request);
+                    return line.request.isEmpty() ? QStringLiteral("нет ответа")
+                                                  : QStringLiteral("нет ответа на: ") +
+                                                        withoutRightChecksum(DescribeFrame(
+                                                            line.request, FrameDirection::Request));
                 case TrafficKind::SendFailed:
                     return QStringLiteral("не отправлен: ") +
                            DescribeFrame(line.frame, FrameDirection::Request);

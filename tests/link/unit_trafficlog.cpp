@@ -346,7 +346,8 @@ class TrafficLogTest : public QObject {
                      row(TrafficKind::BadChecksum, "←", QStringLiteral("30"),
                          QStringLiteral("не принят: ") + DescribeFrame(bad, FrameDirection::Reply)),
                      row(TrafficKind::Timeout, "←", QString::number(LinkEngine::kReplyTimeoutMs),
-                         QStringLiteral("нет ответа на: ") + req),
+                         QStringLiteral("нет ответа на: ") +
+                             req.chopped(QStringLiteral(", КС верна").size())),
                      row(TrafficKind::Request, "→", {}, req),
                      row(TrafficKind::Exception, "←", QStringLiteral("7"),
                          DescribeFrame(replies::exception(3, 2), FrameDirection::Reply)),
