@@ -206,6 +206,7 @@ bool LinkEngine::transmit(const RequestRecord& r, const quint8* frame, int lengt
     if (stampAfterArming)
         sendTime_ = clock_->nowMs();
     awaitingReply_ = true;
+    ++sends_;
     emit requestSent(outstandingCode_);
     return true;
 }
@@ -299,8 +300,12 @@ bool LinkEngine::wellFormed(int length) const {
     return true;
 }
 
-void LinkEngine::closeExchange() {
-    port_->flushInBuffer();
+// After a failed exchange what is left in the input can only be the rest of it. A request sent
+// meanwhile (from a handler of this exchange) owns the input now: its reply may be there
+// already. After a good reply nothing is dropped here; the next send drops what came since.
+void LinkEngine::closeExchange(quint64 sendsBefore, bool failed) {
+    if (failed && sends_ == sendsBefore)
+        port_->flushInBuffer();
     port_->flushOutBuffer();
 }
 
@@ -322,6 +327,7 @@ void LinkEngine::ComPortTriggerAvail(int count) {
         return;
 
     ExchangeScope scope(exchangeDepth_, [this] { flushNotices(); });
+    const quint64 sendsBefore = sends_;
     emit replyArrived();
 
     // The reply buffer is as large as the port's input buffer was meant to be; anything
@@ -340,7 +346,7 @@ void LinkEngine::ComPortTriggerAvail(int count) {
     if (!readOk || overflow || ModbusCrc16(replyBuffer_.data(), quint16(length)) != 0 ||
         !wellFormed(length)) {
         countChecksumError();
-        closeExchange();
+        closeExchange(sendsBefore, true);
         return;
     }
 
@@ -356,7 +362,7 @@ void LinkEngine::ComPortTriggerAvail(int count) {
 
     if (replyBuffer_[1] & 0x80) {
         handleException();
-        closeExchange();
+        closeExchange(sendsBefore, false);
         return;
     }
 
@@ -367,7 +373,7 @@ void LinkEngine::ComPortTriggerAvail(int count) {
     lamp1_.setVisible(false);
     lamp2_.setVisible(false);
     lamp3_.setLit(false);
-    closeExchange();
+    closeExchange(sendsBefore, false);
 }
 
 void LinkEngine::handleException() {
@@ -389,11 +395,12 @@ void LinkEngine::handleException() {
 
 void LinkEngine::TimerWaitAnswTimer() {
     ExchangeScope scope(exchangeDepth_, [this] { flushNotices(); });
+    const quint64 sendsBefore = sends_;
     timerWaitAnsw_->setEnabled(false);
     emit statusText(QString::fromUtf8(linktext::kNoReply));
     ++stats_.unanswered;
     emit counterChanged(LinkCounter::Unanswered);
-    closeExchange();
+    closeExchange(sendsBefore, true);
     awaitingReply_ = false;
     raiseProcedureFailures();
     lamp3_.setLitColor(LampState::kRed);

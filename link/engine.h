@@ -163,7 +163,7 @@ class LinkEngine : public QObject {
     void countChecksumError();
     void raiseProcedureFailures();
     void handleException();
-    void closeExchange();
+    void closeExchange(quint64 sendsBefore, bool failed);
     bool wellFormed(int length) const;
     void dispatch(const quint8* reply, int length);
     void flushNotices();
@@ -203,6 +203,7 @@ class LinkEngine : public QObject {
     bool held_ = false;
     std::function<void()> afterHold_;
     int exchangeDepth_ = 0;
+    quint64 sends_ = 0;  // requests put on the line, to tell whether a handler sent one
     QList<Notice> notices_;
     std::array<quint8, kReplyBufferSize> replyBuffer_{};
     std::array<quint8, 256> requestFrame_{};

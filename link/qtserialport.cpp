@@ -216,10 +216,15 @@ int QtSerialPort::inBuffUsed() {
 int QtSerialPort::peekChar(int n) {
     if (n < 1 || !ensureOpen())
         return -1;
-    const QByteArray head = port_.peek(n);
-    if (head.size() < n)
+    // Called for every delivery: looked at in place, without a copy of the waiting bytes.
+    char head[8];
+    if (n > int(sizeof head)) {
+        const QByteArray longer = port_.peek(n);
+        return longer.size() < n ? -1 : quint8(longer.at(n - 1));
+    }
+    if (port_.peek(head, n) < n)
         return -1;
-    return quint8(head.at(n - 1));
+    return quint8(head[n - 1]);
 }
 
 bool QtSerialPort::getBlock(quint8* buffer, int count) {

@@ -1,9 +1,8 @@
 #include "measure/measuredvaluespage.h"
 
-#include <QMetaMethod>
-
 #include <QGridLayout>
 #include <QLineEdit>
+#include <QMetaMethod>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -53,7 +52,12 @@ void MeasuredValuesPage::ShowMeasuredBlock(const quint8* block, int length) {
     const QLocale numbers = locale();
     for (int k = 0; k < kParameterCount; ++k) {
         const MeasuredFloat v = FloatAt(block, k);
-        grid_->field(k)->setText(FormatMeasured(v.value, v.noInfo, MeasuredDecimals(k), numbers));
+        // Most values read the same from one reply to the next: an unchanged field is left
+        // alone so that it is neither laid out nor painted again.
+        QLineEdit* f = grid_->field(k);
+        const QString text = FormatMeasured(v.value, v.noInfo, MeasuredDecimals(k), numbers);
+        if (f->text() != text)
+            f->setText(text);
     }
     if (isSignalConnected(QMetaMethod::fromSignal(&MeasuredValuesPage::measuredBlockShown)))
         emit measuredBlockShown(

@@ -102,6 +102,7 @@ class EngineTest : public QObject {
     void followUpStopsWithoutProcedure_data();
     void followUpStopsWithoutProcedure();
     void addressZeroIsNeverSent();
+    void requestSentFromHandlerKeepsItsReply();
     void messagesWaitForTheEndOfTheExchange();
     void malformedRepliesFail_data();
     void malformedRepliesFail();
@@ -528,6 +529,26 @@ void EngineTest::addressZeroIsNeverSent() {
     QCOMPARE(f.engine.statistics().total, 0u);
 }
 
+// A handler that sends the next request at once: its reply may already be waiting when the
+// first exchange closes, and must not be dropped with the rest of that exchange.
+void EngineTest::requestSentFromHandlerKeepsItsReply() {
+    Fixture f;
+    int handled = 0;
+    f.engine.setReplyHandler(nullptr, RequestCode::MeasuredBlock, [&](const quint8*, int) {
+        if (++handled == 1) {
+            f.readBlock();
+            f.port.arriveQuietly(readReply(58));  // a fast device answers before we return
+        }
+    });
+    f.readBlock();
+    f.port.deliver(readReply(58));
+    QCOMPARE(f.port.input().size(), readReply(58).size());
+    f.port.raise();
+    QCOMPARE(handled, 2);
+    QCOMPARE(f.engine.statistics().unanswered, 0u);
+    QCOMPARE(f.engine.statistics().crcErrors, 0u);
+}
+
 void EngineTest::messagesWaitForTheEndOfTheExchange() {
     Fixture f;
     int flushesAtMessage = -1;
@@ -535,11 +556,17 @@ void EngineTest::messagesWaitForTheEndOfTheExchange() {
                      [&](const QString&) { flushesAtMessage = f.port.inFlushes; });
     f.engine.setReplyHandler(nullptr, RequestCode::MeasuredBlock,
                              [&](const quint8*, int) { f.engine.notify(QStringLiteral("x")); });
+    bool completedAtMessage = false;
+    bool completed = false;
+    QObject::connect(&f.engine, &LinkEngine::replyCompleted, &f.engine, [&] { completed = true; });
+    QObject::connect(&f.engine, &LinkEngine::message, &f.engine,
+                     [&](const QString&) { completedAtMessage = completed; });
     f.readBlock();
     const int flushesBefore = f.port.inFlushes;
     f.port.deliver(readReply(58));
-    // Shown after the closing flush: the engine had finished with the reply.
-    QCOMPARE(flushesAtMessage, flushesBefore + 1);
+    // Shown once the engine had finished with the reply.
+    QVERIFY(completedAtMessage);
+    QCOMPARE(flushesAtMessage, flushesBefore);
     f.engine.notify(QStringLiteral("y"));  // outside an exchange: at once
     QCOMPARE(f.hooks.messages, (QStringList{QStringLiteral("x"), QStringLiteral("y")}));
 }
