@@ -47,6 +47,11 @@
 #include "link/timer.h"
 #include "measure/catalogue.h"
 #include "ptypair.h"
+// The program's choice of event loop, where the tree has one.
+#if __has_include("link/eventloop.h")
+#include "link/eventloop.h"
+#define TERVEX_HAS_EVENT_LOOP_CHOICE 1
+#endif
 
 namespace {
 
@@ -406,6 +411,9 @@ void printRatio(const char* what, const std::vector<double>& ratios) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef TERVEX_HAS_EVENT_LOOP_CHOICE
+    PreferUnixEventDispatcher();
+#endif
     QCoreApplication app(argc, argv);
     // As in the program: the frame log is for diagnosis and would dominate the figures.
     QLoggingCategory::setFilterRules(QStringLiteral("tervex.*.debug=false"));
