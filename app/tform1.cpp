@@ -14,6 +14,7 @@
 
 #include "app/linkgroup.h"
 #include "app/skins.h"
+#include "app/trafficmonitorwindow.h"
 #include "calibration/currentoutputpage.h"
 #include "calibration/metrologypage.h"
 #include "calibration/valueentrydialog.h"
@@ -129,6 +130,7 @@ TForm1::TForm1(SerialPort* port, Clock* clock, QWidget* parent)
     setRatioGroupEnabled(true);
 
     wireEngine();
+    wireTools();
 
     connect(PageControl1, &QTabWidget::currentChanged, this, &TForm1::PageControl1Change);
     connect(PageControl_Tervex, &QTabWidget::currentChanged, this,
@@ -139,6 +141,21 @@ TForm1::TForm1(SerialPort* port, Clock* clock, QWidget* parent)
 }
 
 TForm1::~TForm1() = default;
+
+// The tool windows listen to the link and to the pages; the link does not know them.
+void TForm1::wireTools() {
+    trafficMonitor_ = std::make_unique<TrafficMonitorWindow>(clock_);
+    trafficMonitor_->attach(engine_);
+    trafficMonitor_->attachChannel(infoChannelView_);
+    connect(BitBtnMonitor, &QPushButton::clicked, this,
+            [this] { showTool(trafficMonitor_.get()); });
+}
+
+void TForm1::showTool(QWidget* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
 
 QWidget* TForm1::buildTitleStrip() {
     auto* strip = new QWidget(this);
@@ -158,11 +175,14 @@ QWidget* TForm1::buildTitleStrip() {
     sComboBoxSkin->setVisible(false);
     sBitBtn1 = new QPushButton(QStringLiteral("Скины"), strip);
     sBitBtn1->setObjectName(QStringLiteral("sBitBtn1"));
+    BitBtnMonitor = new QPushButton(QStringLiteral("Монитор обмена"), strip);
+    BitBtnMonitor->setObjectName(QStringLiteral("BitBtnMonitor"));
     BitBtnExit = new QPushButton(QStringLiteral("Выход"), strip);
     BitBtnExit->setObjectName(QStringLiteral("BitBtnExit"));
     row->addWidget(LabelMaker);
     row->addStretch(1);
     row->addWidget(sComboBoxSkin);
+    row->addWidget(BitBtnMonitor);
     row->addWidget(sBitBtn1);
     row->addWidget(BitBtnExit);
     connect(sBitBtn1, &QPushButton::clicked, this, &TForm1::sBitBtn1Click);

@@ -21,6 +21,7 @@ class IndicatorView;
 class MeasuredValuesPage;
 class CurrentOutputPage;
 class TForm2;
+class TrafficMonitorWindow;
 class MainParameterPage;
 class InfoChannelView;
 class ClockPage;
@@ -88,6 +89,8 @@ class TForm1 : public QMainWindow, public LinkHooks, public PollingHost {
     void wireEngine();
     void wireCalibration();
     void wireMainParameters();
+    void wireTools();
+    static void showTool(QWidget* window);
     void stopProcedures();
     void showPortSettings();
     void ControlInfoEdit(QLineEdit* field);
@@ -107,6 +110,7 @@ class TForm1 : public QMainWindow, public LinkHooks, public PollingHost {
     QComboBox* sComboBoxSkin = nullptr;
     QPushButton* sBitBtn1 = nullptr;
     QPushButton* BitBtnExit = nullptr;
+    QPushButton* BitBtnMonitor = nullptr;
     QTabWidget* PageControl1 = nullptr;
     QWidget* TS_Tervex = nullptr;
     QWidget* TStuning = nullptr;
@@ -137,6 +141,9 @@ class TForm1 : public QMainWindow, public LinkHooks, public PollingHost {
     RemoteIndicatorPage* remoteIndicatorPage_ = nullptr;
     CurrentConverterPage* currentConverterPage_ = nullptr;
     PollingGroup* pollingGroup_ = nullptr;
+    // Tool windows, parentless like the value dialog; declared last so that they go before
+    // the engine they listen to.
+    std::unique_ptr<TrafficMonitorWindow> trafficMonitor_;
     QString skinInUse_;
     bool syncing_ = false;  // mirroring one control into another, not an operator change
 };

@@ -87,6 +87,7 @@ void GoldenTest::controls_data() {
         {"sComboBoxSkin", "QComboBox", none},
         {"sBitBtn1", "QPushButton", "Скины"},
         {"BitBtnExit", "QPushButton", "Выход"},
+        {"BitBtnMonitor", "QPushButton", "Монитор обмена"},
         {"StatusBar", "QStatusBar", none},
         {"GroupBox51", "LinkGroup", "Связь"},
         {"ComboBoxPort1", "QComboBox", none},
