@@ -219,3 +219,29 @@ TrendRange AutoscaleRange(const std::vector<std::vector<TrendPoint>>& lines, qin
     }
     return r;
 }
+
+NiceAxis NiceAxisFor(double lo, double hi, int maxIntervals) {
+    maxIntervals = std::max(maxIntervals, 1);
+    if (!(hi > lo) || !std::isfinite(lo) || !std::isfinite(hi))
+        return NiceAxis{lo, lo + 1.0, 2};
+    const double raw = (hi - lo) / maxIntervals;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    double step = 10.0 * power;
+    for (double m : {1.0, 2.0, 5.0}) {
+        if (m * power >= raw) {
+            step = m * power;
+            break;
+        }
+    }
+    // The rounded ends may need one step more than the estimate: widen the step once.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const double nlo = std::floor(lo / step) * step;
+        const double nhi = std::ceil(hi / step) * step;
+        const int intervals = int(std::lround((nhi - nlo) / step));
+        if (intervals <= maxIntervals || attempt == 1)
+            return NiceAxis{nlo, nhi, std::max(intervals, 1) + 1};
+        const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+        step *= mantissa < 1.5 ? 2.0 : (mantissa < 3.0 ? 2.5 : 2.0);
+    }
+    return NiceAxis{lo, hi, 2};
+}

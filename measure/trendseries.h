@@ -71,3 +71,12 @@ class TrendSeries {
 // The value range of the points inside [t0, t1] of the given lines, with a 5% margin; a flat
 // line gets a band of 5% of its value around it (or +-1 around zero).
 TrendRange AutoscaleRange(const std::vector<std::vector<TrendPoint>>& lines, qint64 t0, qint64 t1);
+
+// A value axis on round steps (1, 2 or 5 times a power of ten) covering lo to hi in at most
+// `maxIntervals` steps: 199.6 to 228.4 becomes 195 to 230 in steps of 5.
+struct NiceAxis {
+    double lo = 0.0;
+    double hi = 1.0;
+    int tickCount = 2;
+};
+NiceAxis NiceAxisFor(double lo, double hi, int maxIntervals = 8);

@@ -424,8 +424,12 @@ void TrendWindow::redraw() {
     axisY_->setTitleText(units.join(QStringLiteral(", ")));
     if (CheckAutoscale->isChecked() && !manualY_) {
         const TrendRange r = AutoscaleRange(lines, t0, t1);
-        if (r.valid)
-            axisY_->setRange(r.lo, r.hi);
+        if (r.valid) {
+            // Round steps on the value axis: 200, 205, 210 read at a glance, 199.583 does not.
+            const NiceAxis nice = NiceAxisFor(r.lo, r.hi);
+            axisY_->setTickCount(nice.tickCount);
+            axisY_->setRange(nice.lo, nice.hi);
+        }
     }
     applying_ = false;
 }

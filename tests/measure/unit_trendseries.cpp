@@ -35,6 +35,8 @@ class TrendSeriesTest : public QObject {
     void clockSetBackStartsOver();
     void autoscale_data();
     void autoscale();
+    void niceAxis_data();
+    void niceAxis();
 };
 
 void TrendSeriesTest::blockDecodesEveryParameterAndMarksNoInformation() {
@@ -229,6 +231,32 @@ void TrendSeriesTest::autoscale() {
     QCOMPARE(r.valid, valid);
     QVERIFY(std::abs(r.lo - lo) < 1e-9);
     QVERIFY(std::abs(r.hi - hi) < 1e-9);
+}
+
+void TrendSeriesTest::niceAxis_data() {
+    QTest::addColumn<double>("lo");
+    QTest::addColumn<double>("hi");
+    QTest::addColumn<double>("niceLo");
+    QTest::addColumn<double>("niceHi");
+    QTest::addColumn<int>("ticks");
+    QTest::newRow("phase voltages") << 199.6 << 228.4 << 195.0 << 230.0 << 8;
+    QTest::newRow("flat 220") << 209.0 << 231.0 << 205.0 << 235.0 << 7;
+    QTest::newRow("power factor") << 0.902 << 0.998 << 0.90 << 1.0 << 6;
+    QTest::newRow("around zero") << -1.0 << 1.0 << -1.0 << 1.0 << 5;
+    QTest::newRow("kilowatts") << -1234.0 << 56789.0 << -10000.0 << 60000.0 << 8;
+}
+
+void TrendSeriesTest::niceAxis() {
+    QFETCH(double, lo);
+    QFETCH(double, hi);
+    QFETCH(double, niceLo);
+    QFETCH(double, niceHi);
+    QFETCH(int, ticks);
+    const NiceAxis a = NiceAxisFor(lo, hi);
+    QVERIFY2(std::abs(a.lo - niceLo) < 1e-9 && std::abs(a.hi - niceHi) < 1e-9,
+             qPrintable(QStringLiteral("%1 .. %2").arg(a.lo).arg(a.hi)));
+    QCOMPARE(a.tickCount, ticks);
+    QVERIFY(a.lo <= lo && a.hi >= hi);
 }
 
 QTEST_APPLESS_MAIN(TrendSeriesTest)
