@@ -385,7 +385,7 @@ void TrendWindow::drawPlot(int parameter, Plot& plot, const std::vector<TrendPoi
     }
     emitSegment();
     // Left-over stretches empty out; the first one keeps the legend entry even when empty.
-    for (size_t i = std::max<size_t>(used, 0); i < plot.segments.size(); ++i)
+    for (size_t i = used; i < plot.segments.size(); ++i)
         if (plot.segments[i]->count() > 0)
             plot.segments[i]->clear();
 }
