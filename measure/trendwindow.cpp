@@ -145,6 +145,8 @@ TrendWindow::TrendWindow(Clock* clock, QWidget* parent)
     setWindowTitle(QStringLiteral("Тренды"));
     setObjectName(QStringLiteral("TrendWindow"));
     resize(1000, 600);
+    // A side window: closing the main window ends the program even while this one is open.
+    setAttribute(Qt::WA_QuitOnClose, false);
 
     ListParameters = new QListWidget(this);
     ListParameters->setObjectName(QStringLiteral("ListParameters"));
