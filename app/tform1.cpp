@@ -23,6 +23,7 @@
 #include "measure/indicatorview.h"
 #include "measure/infochannelview.h"
 #include "measure/measuredvaluespage.h"
+#include "measure/trendwindow.h"
 #include "settings/clockpage.h"
 #include "settings/currentconverterpage.h"
 #include "settings/mainparameterpage.h"
@@ -149,10 +150,17 @@ void TForm1::wireTools() {
     trafficMonitor_->attachChannel(infoChannelView_);
     connect(BitBtnMonitor, &QPushButton::clicked, this,
             [this] { showTool(trafficMonitor_.get()); });
+    trendWindow_ = std::make_unique<TrendWindow>(clock_);
+    connect(measuredPage_, &MeasuredValuesPage::measuredBlockShown, trendWindow_.get(),
+            &TrendWindow::addMeasuredBlock);
+    connect(BitBtnTrends, &QPushButton::clicked, this, [this] { showTool(trendWindow_.get()); });
 }
 
 void TForm1::showTool(QWidget* window) {
-    window->show();
+    if (window->isMinimized())
+        window->showNormal();
+    else
+        window->show();
     window->raise();
     window->activateWindow();
 }
@@ -177,12 +185,15 @@ QWidget* TForm1::buildTitleStrip() {
     sBitBtn1->setObjectName(QStringLiteral("sBitBtn1"));
     BitBtnMonitor = new QPushButton(QStringLiteral("Монитор обмена"), strip);
     BitBtnMonitor->setObjectName(QStringLiteral("BitBtnMonitor"));
+    BitBtnTrends = new QPushButton(QStringLiteral("Тренды"), strip);
+    BitBtnTrends->setObjectName(QStringLiteral("BitBtnTrends"));
     BitBtnExit = new QPushButton(QStringLiteral("Выход"), strip);
     BitBtnExit->setObjectName(QStringLiteral("BitBtnExit"));
     row->addWidget(LabelMaker);
     row->addStretch(1);
     row->addWidget(sComboBoxSkin);
     row->addWidget(BitBtnMonitor);
+    row->addWidget(BitBtnTrends);
     row->addWidget(sBitBtn1);
     row->addWidget(BitBtnExit);
     connect(sBitBtn1, &QPushButton::clicked, this, &TForm1::sBitBtn1Click);

@@ -22,6 +22,7 @@ class MeasuredValuesPage;
 class CurrentOutputPage;
 class TForm2;
 class TrafficMonitorWindow;
+class TrendWindow;
 class MainParameterPage;
 class InfoChannelView;
 class ClockPage;
@@ -111,6 +112,7 @@ class TForm1 : public QMainWindow, public LinkHooks, public PollingHost {
     QPushButton* sBitBtn1 = nullptr;
     QPushButton* BitBtnExit = nullptr;
     QPushButton* BitBtnMonitor = nullptr;
+    QPushButton* BitBtnTrends = nullptr;
     QTabWidget* PageControl1 = nullptr;
     QWidget* TS_Tervex = nullptr;
     QWidget* TStuning = nullptr;
@@ -144,6 +146,8 @@ class TForm1 : public QMainWindow, public LinkHooks, public PollingHost {
     // Tool windows, parentless like the value dialog; declared last so that they go before
     // the engine they listen to.
     std::unique_ptr<TrafficMonitorWindow> trafficMonitor_;
+    // Built with the window, so that the last hour is there when the operator opens it.
+    std::unique_ptr<TrendWindow> trendWindow_;
     QString skinInUse_;
     bool syncing_ = false;  // mirroring one control into another, not an operator change
 };

@@ -88,6 +88,7 @@ void GoldenTest::controls_data() {
         {"sBitBtn1", "QPushButton", "Скины"},
         {"BitBtnExit", "QPushButton", "Выход"},
         {"BitBtnMonitor", "QPushButton", "Монитор обмена"},
+        {"BitBtnTrends", "QPushButton", "Тренды"},
         {"StatusBar", "QStatusBar", none},
         {"GroupBox51", "LinkGroup", "Связь"},
         {"ComboBoxPort1", "QComboBox", none},
