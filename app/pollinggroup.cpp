@@ -18,7 +18,9 @@ QLabel* valueField(const char* name, QWidget* parent) {
     l->setObjectName(QString::fromLatin1(name));
     l->setFrameShape(QFrame::Panel);
     l->setFrameShadow(QFrame::Sunken);
-    l->setMinimumWidth(70);
+    // A fixed size: the texts change with every exchange, and a label whose size could follow
+    // its text would have the whole window laid out again each time.
+    l->setFixedSize(76, l->sizeHint().height());
     return l;
 }
 

@@ -1,6 +1,6 @@
 // What the main window costs: while it polls the measured values, and at start-up.
 //
-//   xvfb-run -a bench_gui [--seconds S] [--period MS] [--no-pace]
+//   xvfb-run -a bench_gui [--seconds S] [--period MS] [--no-pace] [--census]
 //   xvfb-run -a bench_gui --startup [--runs N]
 //
 // Polling: TForm1 in this process, its COM1 mapped through Tervex.ini (in a temporary working
@@ -9,7 +9,8 @@
 // seconds [60] at a period of MS ms [100] it prints the CPU of this process as a share of one
 // core, the replies handled (replyCompleted), time-outs and RSS before and after. The simulator
 // answers at the pace of its 9600-baud line, one byte after another, as a device does; with
-// --no-pace it answers at once.
+// --no-pace it answers at once. --census also counts, per widget, the paints, the layout
+// requests and the geometry changes while polling, and prints the busiest.
 //
 // Start-up: runs this program N times [5] as a child that builds and shows either TForm1 or a
 // plain QMainWindow with a QLabel (same binary, so the same libraries load), interleaved after
@@ -29,6 +30,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
@@ -68,6 +70,7 @@ struct Options {
     double seconds = 60;
     int periodMs = 100;
     bool noPace = false;
+    bool census = false;
     int runs = 5;
     QString child;  // tform1 or hello
 };
@@ -127,6 +130,49 @@ void runFor(int ms) {
     loop.exec();
 }
 
+// Which widgets the window repaints or lays out again while polling.
+class Census : public QObject {
+  public:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        const char* kind = nullptr;
+        switch (e->type()) {
+            case QEvent::Paint:
+                kind = "paint";
+                break;
+            case QEvent::LayoutRequest:
+                kind = "layout";
+                break;
+            case QEvent::Resize:
+                kind = "resize";
+                break;
+            case QEvent::Move:
+                kind = "move";
+                break;
+            default:
+                return false;
+        }
+        const QString key =
+            QStringLiteral("%1 %2 %3")
+                .arg(QLatin1String(kind), QLatin1String(watched->metaObject()->className()),
+                     watched->objectName());
+        ++counts_[key];
+        return false;
+    }
+    void print(double seconds) const {
+        QList<std::pair<qint64, QString>> rows;
+        for (auto it = counts_.cbegin(); it != counts_.cend(); ++it)
+            rows.append({it.value(), it.key()});
+        std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a > b; });
+        std::printf("  events per second while polling (busiest 60):\n");
+        for (qsizetype i = 0; i < std::min<qsizetype>(60, rows.size()); ++i)
+            std::printf("    %8.1f  %s\n", double(rows[i].first) / seconds,
+                        qPrintable(rows[i].second));
+    }
+
+  private:
+    QHash<QString, qint64> counts_;
+};
+
 void writeIni(const QString& com1) {
     QFile ini(QStringLiteral("Tervex.ini"));
     if (ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -178,6 +224,9 @@ int polling(const Options& o) {
     QObject::connect(&form->engine(), &LinkEngine::replyCompleted, form.get(), [&] { ++replies; });
     QObject::connect(&form->engine(), &LinkEngine::timedOut, form.get(), [&] { ++timeouts; });
 
+    Census census;
+    if (o.census)
+        qApp->installEventFilter(&census);
     const double rssStart = rssMb();
     const double cpuStart = cpuSeconds();
     const qint64 wallStart = monotonicNs();
@@ -200,6 +249,10 @@ int polling(const Options& o) {
         static_cast<long long>(replies), double(replies) / wall, s.total,
         static_cast<long long>(timeouts), s.crcErrors, messages);
     std::printf("  RSS at start %.1f MB, at end %.1f MB\n", rssStart, rssEnd);
+    if (o.census) {
+        qApp->removeEventFilter(&census);
+        census.print(wall);
+    }
     form.reset();
     messagebox::SetAnswerer({});
     return 0;
@@ -326,6 +379,10 @@ std::optional<Options> parse(const QStringList& args, QString* error) {
         const QString& name = args[i];
         if (name == u"--startup") {
             o.mode = Options::Mode::Startup;
+            continue;
+        }
+        if (name == u"--census") {
+            o.census = true;
             continue;
         }
         if (name == u"--no-pace") {

@@ -16,9 +16,9 @@ constexpr qint64 kMinSilenceMs = 2000;
 TrendSeries::TrendSeries(int capacity, qint64 spanMs)
     : capacity_(std::max(capacity, 1)),
       spanMs_(std::max<qint64>(spanMs, 1)),
-      times_(size_t(capacity_)),
-      values_(size_t(capacity_) * kParameterCount),
-      breaks_(size_t(capacity_)) {}
+      times_(new qint64[size_t(capacity_)]),
+      values_(new float[size_t(capacity_) * kParameterCount]),
+      breaks_(new quint8[size_t(capacity_)]) {}
 
 bool TrendSeries::appendBlock(qint64 timeMs, const QByteArray& block) {
     if (block.size() < kMeasuredBlockDataLength)

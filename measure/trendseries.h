@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <QtGlobal>
+#include <memory>
 #include <vector>
 
 #include "measure/catalogue.h"
@@ -62,10 +63,12 @@ class TrendSeries {
     qint64 spanMs_;
     int head_ = 0;
     int count_ = 0;
-    std::vector<qint64> times_;
-    std::vector<float> values_;   // capacity_ rows of kParameterCount
-    std::vector<quint8> breaks_;  // the line must not join this sample to the one before
-    qint64 lastStepMs_ = 0;       // time between the two newest samples
+    // Left uninitialised on purpose: an hour of room is several megabytes, and zeroing it would
+    // cost the program's start; untouched pages take no memory until samples arrive.
+    std::unique_ptr<qint64[]> times_;
+    std::unique_ptr<float[]> values_;   // capacity_ rows of kParameterCount
+    std::unique_ptr<quint8[]> breaks_;  // the line must not join this sample to the one before
+    qint64 lastStepMs_ = 0;             // time between the two newest samples
 };
 
 // The value range of the points inside [t0, t1] of the given lines, with a 5% margin; a flat
