@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QImageWriter>
 #include <QKeyEvent>
@@ -416,11 +417,21 @@ void TrendWindow::redraw() {
     }
     newData_ = false;
 
-    axisX_->setFormat(t1 - t0 > 10 * 60'000 ? QStringLiteral("HH:mm") : QStringLiteral("HH:mm:ss"));
+    const bool seconds = t1 - t0 <= 10 * 60'000;
+    axisX_->setFormat(seconds ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm"));
     int ticks = 7;
     for (const SpanChoice& s : kSpans)
         if (s.ms == spanMs())
             ticks = s.ticks;
+    // As many time labels as fit side by side: a narrow window would otherwise show them cut
+    // short ("09:10...").
+    const int labelWidth =
+        QFontMetrics(axisX_->labelsFont())
+            .horizontalAdvance(seconds ? QStringLiteral("00:00:00") : QStringLiteral("00:00")) +
+        24;
+    const int plotWidth = int(chart()->plotArea().width());
+    if (plotWidth > 0)
+        ticks = std::clamp(plotWidth / labelWidth + 1, 2, ticks);
     axisX_->setTickCount(ticks);
     axisX_->setRange(QDateTime::fromMSecsSinceEpoch(t0), QDateTime::fromMSecsSinceEpoch(t1));
     axisY_->setTitleText(units.join(QStringLiteral(", ")));
