@@ -171,7 +171,7 @@ class EndToEndTest : public QObject {
         QTest::qWait(8000);
         w.read();  // stop
         // The last request is answered or times out before the counts are compared.
-        QTest::qWait(3300);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.form->engine().awaitingReply(), 15000);
         const QString report = sim.finish();
         const int dropped = Simulator::count(report, QStringLiteral("dropped"));
         const int corrupted = Simulator::count(report, QStringLiteral("corrupted"));
